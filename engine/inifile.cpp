@@ -1,0 +1,73 @@
+// The boot-time reader and writer of settings in a profile file.
+#include <string.h>
+
+#include "engine.h"
+
+// A slot beyond the end of the file, or cut short by it, reads as zeros (never
+// as stale bytes of an earlier slot).
+bool ReadProfileSlot(TwHandle file, int index, char* slot) {
+  memset(slot, 0, kSlotBufferSize);
+  uint64_t offset = static_cast<uint64_t>(index) * kSlotSize;
+  uint32_t done = 0;
+  return LayerReadFile(file, slot, kSlotSize, &offset, &done);
+}
+
+bool WriteProfileSlot(TwHandle file, int index, const char* slot) {
+  uint64_t offset = static_cast<uint64_t>(index) * kSlotSize;
+  uint32_t done = 0;
+  return LayerWriteFile(file, slot, kSlotSize, &offset, &done) && done == kSlotSize;
+}
+
+namespace {
+
+// The slot (1 to count) in which key stands first, or 0.
+int FindKeySlot(TwHandle file, int count, const char* key) {
+  char slot[kSlotBufferSize];
+  char scratch[kValueBufferSize];
+  for (int index = 1; index <= count; ++index) {
+    ReadProfileSlot(file, index, slot);
+    if (ScanSlotValue(slot, key, scratch, sizeof scratch)) return index;
+  }
+  return 0;
+}
+
+}  // namespace
+
+bool ReadIniFile(TwHandle hIniFile, const char* QueryWord, char* value, size_t valueSize) {
+  char slot[kSlotBufferSize];
+  ReadProfileSlot(hIniFile, 0, slot);
+  int count = 0;
+  if (!ScanIndexNum(slot, &count) || count > kMaxIndexNum || count < 1) return false;
+  for (int index = 1; index <= count; ++index) {
+    ReadProfileSlot(hIniFile, index, slot);
+    if (ScanSlotValue(slot, QueryWord, value, valueSize)) return true;
+  }
+  return false;
+}
+
+bool WriteIniFile(TwHandle hIniFile, const char* QueryWord, const char* Value) {
+  char slot[kSlotBufferSize];
+  ReadProfileSlot(hIniFile, 0, slot);
+  int count = 0;
+  if (!ScanIndexNum(slot, &count) || count > kMaxIndexNum) return false;
+
+  char pair[kSlotBufferSize];
+  if (!FormatPairSlot(pair, QueryWord, Value)) return false;
+
+  int index = FindKeySlot(hIniFile, count, QueryWord);
+  if (index == 0) {
+    // A count of 501 would lock every reader out of the file: refuse instead.
+    if (count >= kMaxIndexNum) return false;
+    index = (count < 0 ? 0 : count) + 1;
+    FormatIndexNumSlot(slot, index);
+    if (!WriteProfileSlot(hIniFile, 0, slot)) return false;
+  }
+  return WriteProfileSlot(hIniFile, index, pair);
+}
+
+void ClearXingHao(char* buffer) {
+  size_t length = strlen(buffer);
+  for (size_t i = 0; i < length; ++i) {
+    if (buffer[i] == '*') buffer[i] = ' ';
+  }
+}

@@ -1,0 +1,319 @@
+// The host layer: the engine's native operations carried out on a Windows
+// installation lying in a Linux folder (an XP partition mounted from a rescue
+// system, or a test's temporary folder). Names are looked up case-insensitively,
+// component by component, as Windows does.
+#include "host_layer.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <iconv.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <set>
+#include <vector>
+
+#include "layer.h"
+
+namespace {
+
+struct HostState {
+  std::string drive;
+  std::string systemRoot;
+  int year = 0, month = 0, day = 0;
+  std::string* console = nullptr;
+  HostFault fault = HostFault::kNone;
+  long faultAt = 0;
+  long operations = 0;
+  std::set<int> openFiles;
+};
+
+HostState& State() {
+  static HostState state;
+  return state;
+}
+
+// Counts a file operation and tells which fault, if any, applies to it.
+HostFault CountOperation() {
+  HostState& state = State();
+  ++state.operations;
+  if (state.fault == HostFault::kNone || state.operations != state.faultAt) return HostFault::kNone;
+  return state.fault;
+}
+
+// A power loss after the operation: every handle goes, nothing more is written.
+void StopIfPowerLost(HostFault fault) {
+  if (fault != HostFault::kPowerLoss) return;
+  for (int fd : State().openFiles) close(fd);
+  State().openFiles.clear();
+  throw HostPowerLoss();
+}
+
+std::string ToUtf8(const TwChar* text) {
+  std::string out;
+  for (; *text; ++text) {
+    uint32_t unit = static_cast<uint16_t>(*text);
+    if (unit >= 0xD800 && unit <= 0xDBFF && text[1] >= 0xDC00 && text[1] <= 0xDFFF) {
+      unit = 0x10000 + ((unit - 0xD800) << 10) + (static_cast<uint16_t>(text[1]) - 0xDC00);
+      ++text;
+    }
+    if (unit < 0x80) {
+      out += static_cast<char>(unit);
+    } else if (unit < 0x800) {
+      out += static_cast<char>(0xC0 | (unit >> 6));
+      out += static_cast<char>(0x80 | (unit & 0x3F));
+    } else if (unit < 0x10000) {
+      out += static_cast<char>(0xE0 | (unit >> 12));
+      out += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (unit & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (unit >> 18));
+      out += static_cast<char>(0x80 | ((unit >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (unit & 0x3F));
+    }
+  }
+  return out;
+}
+
+bool SameIgnoringCase(const std::string& a, const std::string& b) {
+  return strcasecmp(a.c_str(), b.c_str()) == 0 && a.size() == b.size();
+}
+
+bool StartsWithIgnoringCase(const std::string& text, const char* prefix) {
+  return strncasecmp(text.c_str(), prefix, strlen(prefix)) == 0;
+}
+
+// The entry of folder whose name equals component up to case: an exact match
+// first, else the first in byte order, so that the choice is repeatable.
+bool FindEntry(const std::string& folder, const std::string& component, std::string* found) {
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return false;
+  std::vector<std::string> matches;
+  while (dirent* entry = readdir(dir)) {
+    std::string name = entry->d_name;
+    if (SameIgnoringCase(name, component)) matches.push_back(name);
+  }
+  closedir(dir);
+  if (matches.empty()) return false;
+  for (const std::string& name : matches) {
+    if (name == component) {
+      *found = name;
+      return true;
+    }
+  }
+  *found = *std::min_element(matches.begin(), matches.end());
+  return true;
+}
+
+// Maps a native name onto a host path. The last component keeps its own
+// spelling when no entry matches it (the file is about to be created).
+bool MapName(const TwChar* name, std::string* path) {
+  const HostState& state = State();
+  std::string native = ToUtf8(name);
+  std::string rest;
+  if (StartsWithIgnoringCase(native, "\\SystemRoot\\")) {
+    *path = state.systemRoot;
+    rest = native.substr(strlen("\\SystemRoot\\"));
+  } else if (StartsWithIgnoringCase(native, "\\??\\C:\\")) {
+    *path = state.drive;
+    rest = native.substr(strlen("\\??\\C:\\"));
+  } else {
+    return false;
+  }
+  if (path->empty()) return false;
+
+  size_t start = 0;
+  while (true) {
+    size_t end = rest.find('\\', start);
+    std::string component = rest.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    bool last = end == std::string::npos;
+    // The object namespace knows no "." or ".."; never walk out of the root.
+    if (component.empty() || component == "." || component == ".." ||
+        component.find('/') != std::string::npos) {
+      return false;
+    }
+    std::string entry;
+    if (FindEntry(*path, component, &entry)) {
+      *path += "/" + entry;
+    } else if (last) {
+      *path += "/" + component;
+    } else {
+      return false;
+    }
+    if (last) return true;
+    start = end + 1;
+  }
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+int FileDescriptor(TwHandle handle) { return static_cast<int>(reinterpret_cast<intptr_t>(handle)); }
+
+}  // namespace
+
+void HostLayerSetDrive(const std::string& folder) { State().drive = folder; }
+void HostLayerSetSystemRoot(const std::string& folder) { State().systemRoot = folder; }
+
+void HostLayerSetDate(int year, int month, int day) {
+  State().year = year;
+  State().month = month;
+  State().day = day;
+}
+
+void HostLayerSetConsole(std::string* capture) { State().console = capture; }
+
+void HostLayerSetFault(HostFault mode, long at) {
+  State().fault = mode;
+  State().faultAt = at;
+  State().operations = 0;
+}
+
+long HostLayerOperationCount() { return State().operations; }
+
+void LayerDisplayString(const TwChar* text) {
+  std::string line = ToUtf8(text);
+  if (State().console) {
+    *State().console += line;
+  } else {
+    fwrite(line.data(), 1, line.size(), stdout);
+    fflush(stdout);
+  }
+}
+
+bool LayerCreateFile(const TwChar* name, uint32_t disposition, TwHandle* handle) {
+  HostFault fault = CountOperation();
+  if (fault == HostFault::kFail) return false;
+  std::string path;
+  int fd = -1;
+  if (MapName(name, &path)) {
+    if (disposition == kDispositionOpenExisting && IsRegularFile(path)) {
+      fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
+    } else if (disposition == kDispositionCreateNew) {
+      fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    }
+  }
+  if (fd >= 0) {
+    State().openFiles.insert(fd);
+    *handle = reinterpret_cast<TwHandle>(static_cast<intptr_t>(fd));
+  }
+  StopIfPowerLost(fault);
+  return fd >= 0;
+}
+
+bool LayerReadFile(TwHandle handle, void* buffer, uint32_t size, const uint64_t* offset, uint32_t* done) {
+  *done = 0;
+  HostFault fault = CountOperation();
+  if (fault == HostFault::kFail) return false;
+  int fd = FileDescriptor(handle);
+  if (offset && lseek(fd, static_cast<off_t>(*offset), SEEK_SET) < 0) return false;
+  if (fault == HostFault::kShortRead) size /= 2;
+  // Read into a scratch copy so that the end of the file leaves the buffer as it was.
+  std::vector<char> scratch(size);
+  size_t total = 0;
+  while (total < size) {
+    ssize_t got = read(fd, scratch.data() + total, size - total);
+    if (got < 0) return false;
+    if (got == 0) break;
+    total += static_cast<size_t>(got);
+  }
+  memcpy(buffer, scratch.data(), total);
+  *done = static_cast<uint32_t>(total);
+  StopIfPowerLost(fault);
+  return true;
+}
+
+bool LayerWriteFile(TwHandle handle, const void* buffer, uint32_t size, const uint64_t* offset, uint32_t* done) {
+  *done = 0;
+  HostFault fault = CountOperation();
+  if (fault == HostFault::kFail) return false;
+  int fd = FileDescriptor(handle);
+  if (offset && lseek(fd, static_cast<off_t>(*offset), SEEK_SET) < 0) return false;
+  uint32_t wanted = fault == HostFault::kDiskFull ? size / 2 : size;
+  size_t total = 0;
+  while (total < wanted) {
+    ssize_t put = write(fd, static_cast<const char*>(buffer) + total, wanted - total);
+    if (put <= 0) break;
+    total += static_cast<size_t>(put);
+  }
+  *done = static_cast<uint32_t>(total);
+  StopIfPowerLost(fault);
+  return total == size;
+}
+
+bool LayerQueryFileSize(TwHandle handle, uint64_t* size) {
+  HostFault fault = CountOperation();
+  if (fault == HostFault::kFail) return false;
+  struct stat info;
+  if (fstat(FileDescriptor(handle), &info) != 0) return false;
+  *size = static_cast<uint64_t>(info.st_size);
+  StopIfPowerLost(fault);
+  return true;
+}
+
+void LayerCloseFile(TwHandle handle) {
+  int fd = FileDescriptor(handle);
+  if (State().openFiles.erase(fd)) close(fd);
+}
+
+bool LayerDeleteFile(const TwChar* name) {
+  HostFault fault = CountOperation();
+  if (fault == HostFault::kFail) return false;
+  std::string path;
+  bool deleted = MapName(name, &path) && IsRegularFile(path) && unlink(path.c_str()) == 0;
+  StopIfPowerLost(fault);
+  return deleted;
+}
+
+void LayerQueryDate(int* year, int* month, int* day) {
+  const HostState& state = State();
+  if (state.year) {
+    *year = state.year;
+    *month = state.month;
+    *day = state.day;
+    return;
+  }
+  time_t now = time(nullptr);
+  struct tm utc;
+  gmtime_r(&now, &utc);
+  *year = utc.tm_year + 1900;
+  *month = utc.tm_mon + 1;
+  *day = utc.tm_mday;
+}
+
+// Heaps are plain allocations here; the token only has to be non-null.
+TwHeap LayerCreateHeap() { return reinterpret_cast<TwHeap>(1); }
+void* LayerAllocateHeap(TwHeap, size_t size) { return std::malloc(size); }
+void LayerFreeHeap(TwHeap, void* block) { std::free(block); }
+void LayerDestroyHeap(TwHeap) {}
+
+bool LayerWidenText(const char* text, TwChar* out, size_t capacity) {
+  iconv_t converter = iconv_open("UTF-16LE", "GBK");
+  if (converter == reinterpret_cast<iconv_t>(-1)) return false;
+  std::vector<char> wide(strlen(text) * 4 + 4);
+  char* in = const_cast<char*>(text);
+  size_t inLeft = strlen(text);
+  char* outBytes = wide.data();
+  size_t outLeft = wide.size();
+  size_t result = iconv(converter, &in, &inLeft, &outBytes, &outLeft);
+  iconv_close(converter);
+  if (result == static_cast<size_t>(-1) || inLeft != 0) return false;
+  size_t units = (wide.size() - outLeft) / 2;
+  if (units + 1 > capacity) return false;
+  for (size_t i = 0; i < units; ++i) {
+    out[i] = static_cast<TwChar>(static_cast<unsigned char>(wide[2 * i]) |
+                                 (static_cast<unsigned char>(wide[2 * i + 1]) << 8));
+  }
+  out[units] = 0;
+  return true;
+}
+
+void LayerTerminateProcess(uint32_t status) { std::exit(static_cast<int>(status)); }

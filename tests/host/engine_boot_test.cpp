@@ -1,0 +1,229 @@
+// The boot passes over a whole installation: the daily snapshot, the index
+// through a hundred days, and every state of the restore request.
+#include <time.h>
+
+#include <gtest/gtest.h>
+
+#include "engine.h"
+#include "host_layer.h"
+#include "test_drive.h"
+
+namespace {
+
+const char kUserFolder[] = "Documents and Settings/user1";
+const std::string kUserHive = std::string(kUserFolder) + "/NTUSER.DAT";
+const std::string kSavedHive = std::string(kUserFolder) + "/BKDATA3.DAT";
+const char kHiveToRestore[] = "WINDOWS/temp/TWXT04.XFF";
+
+Bytes Section(const Bytes& data) {
+  Bytes header(256, '\0');
+  std::string size = std::to_string(data.size());
+  header.replace(0, size.size(), size);
+  return header + data;
+}
+
+struct Day {
+  int year, month, day;
+};
+
+Day DaysAfter(Day start, int days) {
+  struct tm date = {};
+  date.tm_year = start.year - 1900;
+  date.tm_mon = start.month - 1;
+  date.tm_mday = start.day + days;
+  time_t when = timegm(&date);
+  gmtime_r(&when, &date);
+  return {date.tm_year + 1900, date.tm_mon + 1, date.tm_mday};
+}
+
+std::string FileName(Day d) {
+  char name[32];
+  snprintf(name, sizeof name, "%d%02d%02d.xff", d.year, d.month, d.day);
+  return name;
+}
+
+std::string IndexDate(Day d) {
+  return std::to_string(d.year) + "-" + std::to_string(d.month) + "-" + std::to_string(d.day);
+}
+
+class BootTest : public ::testing::Test {
+ protected:
+  void SetUp() override { drive.Install(kUserFolder); }
+  void BootOn(Day d) {
+    drive.Boot(d.year, d.month, d.day);
+    RunBootPasses();
+  }
+  void SetRequest(const std::string& value) {
+    drive.Write("WINDOWS/wispdata.dat",
+                ProfileFile(3, {"IsRepair=" + value, "userpath=\\??\\C:\\Documents*and*Settings\\user1", "x=1"}));
+  }
+  std::string Request() { return SlotText(drive.Read("WINDOWS/wispdata.dat"), 1); }
+
+  TestDrive drive;
+};
+
+TEST_F(BootTest, SnapshotHoldsTheFourHivesOncePerDay) {
+  BootOn({2026, 3, 5});
+  Bytes expected = Section(drive.Read("WINDOWS/system32/config/system")) +
+                   Section(drive.Read("WINDOWS/system32/config/software")) +
+                   Section(drive.Read("WINDOWS/system32/config/SAM")) + Section(drive.Read(kUserHive));
+  EXPECT_EQ(drive.Read("WINDOWS/twsafe/20260305.xff"), expected);
+  EXPECT_EQ(SlotText(drive.Read("WINDOWS/twsafe/bkinfo.dat"), 1), "2026-3-5\t0\t1");
+  EXPECT_EQ(drive.console, "");
+
+  Bytes index = drive.Read("WINDOWS/twsafe/bkinfo.dat");
+  drive.Write(kUserHive, "changed later that day");
+  BootOn({2026, 3, 5});
+  EXPECT_EQ(drive.Read("WINDOWS/twsafe/20260305.xff"), expected);
+  EXPECT_EQ(drive.Read("WINDOWS/twsafe/bkinfo.dat"), index);
+}
+
+TEST_F(BootTest, SectionsOfEveryLength) {
+  for (size_t size : {0u, 1023u, 1024u, 2048u, 2049u}) {
+    drive.Write("WINDOWS/system32/config/SAM", Pattern(size, 'q'));
+    Day day = DaysAfter({2026, 1, 1}, static_cast<int>(size));
+    BootOn(day);
+    Bytes snapshot = drive.Read("WINDOWS/twsafe/" + FileName(day));
+    size_t samAt = 2 * 256 + 3000 + 5000;
+    EXPECT_EQ(snapshot.substr(samAt, 256 + size), Section(Pattern(size, 'q'))) << size;
+    EXPECT_EQ(snapshot.size(), 1024 + 3000 + 5000 + size + 2049) << size;
+  }
+}
+
+TEST_F(BootTest, NoSettingsMeansNoPassesAndOneMessage) {
+  drive.Remove("WINDOWS/wispdata.dat");
+  Bytes index = drive.Read("WINDOWS/twsafe/bkinfo.dat");
+  BootOn({2026, 3, 5});
+  EXPECT_EQ(drive.console, "Open IniFile Error\n");
+  EXPECT_FALSE(drive.Exists("WINDOWS/twsafe/20260305.xff"));
+  EXPECT_EQ(drive.Read("WINDOWS/twsafe/bkinfo.dat"), index);
+}
+
+TEST_F(BootTest, AnIncompleteSnapshotIsNotLeftToBlockTheDay) {
+  Bytes index = drive.Read("WINDOWS/twsafe/bkinfo.dat");
+  drive.Remove("WINDOWS/system32/config/SAM");
+  BootOn({2026, 3, 5});
+  EXPECT_EQ(drive.console, "Open SourceFile Error\n");
+  EXPECT_FALSE(drive.Exists("WINDOWS/twsafe/20260305.xff"));
+  EXPECT_EQ(drive.Read("WINDOWS/twsafe/bkinfo.dat"), index);
+
+  // Settings without userpath: no unset path is used, no snapshot is left.
+  drive.Write("WINDOWS/system32/config/SAM", "sam");
+  drive.Write("WINDOWS/wispdata.dat", ProfileFile(1, {"IsRepair=111"}));
+  drive.Write(kHiveToRestore, "prepared");
+  BootOn({2026, 3, 5});
+  EXPECT_FALSE(drive.Exists("WINDOWS/twsafe/20260305.xff"));
+  EXPECT_EQ(SlotText(drive.Read("WINDOWS/wispdata.dat"), 1), "IsRepair=111");
+
+  // The next boot of the day, with the hives back, takes the snapshot.
+  drive.Install(kUserFolder);
+  BootOn({2026, 3, 5});
+  EXPECT_TRUE(drive.Exists("WINDOWS/twsafe/20260305.xff"));
+}
+
+TEST_F(BootTest, HiveAndFolderNamesAreFoundInAnyCase) {
+  drive.Write("WINDOWS/wispdata.dat",
+              ProfileFile(1, {"userpath=\\??\\C:\\DOCUMENTS*AND*SETTINGS\\USER1"}));
+  BootOn({2026, 3, 5});
+  EXPECT_TRUE(drive.Exists("WINDOWS/twsafe/20260305.xff"));
+}
+
+// Installation day is snapshot 0; snapshot k is taken k days later.
+TEST_F(BootTest, AHundredDaysThinTheIndexByTheCarryRule) {
+  Day start = {2027, 1, 1};
+  for (int k = 1; k <= 100; ++k) BootOn(DaysAfter(start, k));
+
+  Bytes index = drive.Read("WINDOWS/twsafe/bkinfo.dat");
+  EXPECT_EQ(SlotText(index, 0), "IndexNum=22");
+  for (int slot = 1; slot <= 15; ++slot) {
+    EXPECT_EQ(SlotText(index, slot), IndexDate(DaysAfter(start, 101 - slot)) + "\t0\t1") << slot;
+  }
+  const int carried[] = {85, 84, 80, 72, 64, 32, 0};
+  const char* signs[] = {"0", "1", "1", "0", "1", "0", "1"};
+  for (int i = 0; i < 7; ++i) {
+    std::string date = carried[i] ? IndexDate(DaysAfter(start, carried[i])) : "1111-11-11";
+    EXPECT_EQ(SlotText(index, 16 + i), date + "\t" + signs[i] + "\t1") << 16 + i;
+  }
+
+  std::vector<std::string> kept = {"11111111.xff", "bkinfo.dat"};
+  for (int k : {100, 99, 98, 97, 96, 95, 94, 93, 92, 91, 90, 89, 88, 87, 86, 85, 84, 80, 72, 64, 32}) {
+    kept.push_back(FileName(DaysAfter(start, k)));
+  }
+  std::sort(kept.begin(), kept.end());
+  EXPECT_EQ(drive.List("WINDOWS/twsafe"), kept);
+}
+
+// Every row of the restore request's state table.
+TEST_F(BootTest, RestoreRequestStates) {
+  const Bytes oldHive = drive.Read(kUserHive);
+  const Day day = {2026, 3, 5};
+
+  // "111" with everything present.
+  SetRequest("111");
+  drive.Write(kHiveToRestore, "prepared hive");
+  BootOn(day);
+  EXPECT_EQ(drive.Read(kUserHive), "prepared hive");
+  EXPECT_EQ(drive.Read(kSavedHive), oldHive);
+  EXPECT_FALSE(drive.Exists(kHiveToRestore));
+  EXPECT_EQ(Request(), "IsRepair=000");
+  // The day's snapshot was taken before the hive was replaced.
+  Bytes snapshot = drive.Read("WINDOWS/twsafe/20260305.xff");
+  EXPECT_EQ(snapshot.substr(snapshot.size() - oldHive.size()), oldHive);
+
+  // "111" again: the saved hive now holds what the first restore put in place.
+  SetRequest("111");
+  drive.Write(kHiveToRestore, "second prepared hive");
+  BootOn(day);
+  EXPECT_EQ(drive.Read(kUserHive), "second prepared hive");
+  EXPECT_EQ(drive.Read(kSavedHive), "prepared hive");
+
+  // "222" puts the saved hive back and keeps it.
+  SetRequest("222");
+  BootOn(day);
+  EXPECT_EQ(drive.Read(kUserHive), "prepared hive");
+  EXPECT_EQ(drive.Read(kSavedHive), "prepared hive");
+  EXPECT_EQ(Request(), "IsRepair=000");
+
+  // "111" without a hive to restore, "222" without a saved hive: nothing, flag stays.
+  SetRequest("111");
+  BootOn(day);
+  EXPECT_EQ(Request(), "IsRepair=111");
+  EXPECT_EQ(drive.Read(kUserHive), "prepared hive");
+  drive.Remove(kSavedHive);
+  SetRequest("222");
+  BootOn(day);
+  EXPECT_EQ(Request(), "IsRepair=222");
+  EXPECT_EQ(drive.Read(kUserHive), "prepared hive");
+
+  // "333" and other values are left for others.
+  for (const char* other : {"333", "000", "11"}) {
+    SetRequest(other);
+    drive.Write(kHiveToRestore, "unused");
+    BootOn(day);
+    EXPECT_EQ(Request(), std::string("IsRepair=") + other);
+    EXPECT_EQ(drive.Read(kUserHive), "prepared hive");
+  }
+}
+
+// A restore whose last copy fails must not leave the user without a hive.
+TEST_F(BootTest, AFailedRestoreCopyPutsTheOldHiveBack) {
+  const Bytes oldHive = drive.Read(kUserHive);
+  int failuresSeen = 0;
+  for (long at = 1; at < 200; ++at) {
+    SetRequest("111");
+    drive.Write(kHiveToRestore, "prepared hive");
+    drive.Write(kUserHive, oldHive);
+    drive.Remove(kSavedHive);
+    drive.Boot(2026, 3, 5);
+    HostLayerSetFault(HostFault::kFail, at);
+    bool done = HandleRepairNtuser();
+    if (HostLayerOperationCount() < at) break;
+    HostLayerSetFault(HostFault::kNone, 0);
+    Bytes now = drive.Read(kUserHive);
+    EXPECT_TRUE(now == oldHive || (now == "prepared hive" && done)) << "operation " << at;
+    if (!done) ++failuresSeen;
+  }
+  EXPECT_GT(failuresSeen, 0);
+}
+
+}  // namespace
