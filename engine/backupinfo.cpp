@@ -37,6 +37,34 @@ bool ReadItemSlot(TwHandle file, int index, TBackupItem* item) {
 
 bool SignIs(const TBackupItem& item, const char* sign) { return strcmp(item.Sign, sign) == 0; }
 
+// The slots of the top tier that move one slot further, as raw slots.
+struct TopTier {
+  int count;
+  char slots[kTopTierSlots][kSlotBufferSize];
+};
+
+// Reads slots 1 to count (at most 14). False when one cannot be read: a line
+// that was not read must not be written anywhere.
+bool ReadTopTier(TwHandle file, int count, TopTier* lines) {
+  lines->count = count < 0 ? 0 : count > kTopTierSlots - 1 ? kTopTierSlots - 1 : count;
+  for (int index = 1; index <= lines->count; ++index) {
+    if (!ReadProfileSlot(file, index, lines->slots[index])) return false;
+  }
+  return true;
+}
+
+// Moves the lines read one slot further, from the last to the first, and
+// writes slot 1 with the new line. A failed write stops the move, so that no
+// line is overwritten before it has been copied on.
+bool WriteTopTier(TwHandle file, const TopTier& lines, const char* AddDate) {
+  for (int index = lines.count; index >= 1; --index) {
+    if (!WriteProfileSlot(file, index + 1, lines.slots[index])) return false;
+  }
+  TBackupItem fresh;
+  FillItem(&fresh, AddDate, "0", "1");
+  return WriteItemSlot(file, 1, fresh);
+}
+
 }  // namespace
 
 bool SplitLine(char* line, char delimiter, TBackupItem* item) {
@@ -69,15 +97,8 @@ bool WriteIndexNum(TwHandle hFile, int Num) {
 }
 
 bool MakeOrderLines(TwHandle hBKInfoFile, int IndexNum, const char* AddDate) {
-  char slot[kSlotBufferSize];
-  bool ok = true;
-  for (int index = IndexNum; index >= 1; --index) {
-    ReadProfileSlot(hBKInfoFile, index, slot);
-    ok = WriteProfileSlot(hBKInfoFile, index + 1, slot) && ok;
-  }
-  TBackupItem fresh;
-  FillItem(&fresh, AddDate, "0", "1");
-  return WriteItemSlot(hBKInfoFile, 1, fresh) && ok;
+  TopTier lines;
+  return ReadTopTier(hBKInfoFile, IndexNum, &lines) && WriteTopTier(hBKInfoFile, lines, AddDate);
 }
 
 void DelFilesFromDate(const char* AddDate) {
@@ -106,14 +127,16 @@ bool UpdateIndexFile(TwHandle hBKInfoFile, const char* AddDate) {
   if (!ScanIndexNum(slot, &count) || count > kMaxIndexNum) return false;
   if (count < 0) count = 0;
 
+  // Everything the update moves is read, and every carry slot the carry will
+  // pass is split, before anything is written: an unreadable or unsplittable
+  // slot stops the update with the whole index as it was.
+  TopTier lines;
+  if (!ReadTopTier(hBKInfoFile, count, &lines)) return false;
   if (count < kTopTierSlots) {
-    bool moved = MakeOrderLines(hBKInfoFile, count, AddDate);
-    return WriteIndexNum(hBKInfoFile, count + 1) && moved;
+    return WriteTopTier(hBKInfoFile, lines, AddDate) && WriteIndexNum(hBKInfoFile, count + 1);
   }
 
-  // Slot 15's line leaves the top tier. Every carry slot the carry will pass
-  // is read and split before anything is written, so that an unsplittable
-  // slot stops the update with the whole index as it was.
+  // Slot 15's line leaves the top tier.
   TBackupItem carried;
   if (!ReadItemSlot(hBKInfoFile, kTopTierSlots, &carried)) return false;
   TBackupItem carryTier[kLastCarrySlot + 1];
@@ -126,32 +149,44 @@ bool UpdateIndexFile(TwHandle hBKInfoFile, const char* AddDate) {
     }
   }
 
-  bool ok = true;
+  // The line that leaves the index: its snapshot file is deleted last, after
+  // every slot is written, and only when no slot names that date any more, so
+  // that an interrupted update never leaves a line whose file is gone. Each
+  // write that fails stops the update where it is.
+  TBackupItem dropped = {};
   for (int index = kFirstCarrySlot; index <= kLastCarrySlot && index <= stop; ++index) {
     const TBackupItem& current = carryTier[index];
     TBackupItem incoming;
     if (SignIs(current, "0")) {
-      DelFilesFromDate(current.Date);
+      dropped = current;
       FillItem(&incoming, carried.Date, "1", carried.IsShow);
-      ok = WriteItemSlot(hBKInfoFile, index, incoming) && ok;
+      if (!WriteItemSlot(hBKInfoFile, index, incoming)) return false;
     } else if (SignIs(current, "1")) {
       FillItem(&incoming, carried.Date, "0", carried.IsShow);
-      ok = WriteItemSlot(hBKInfoFile, index, incoming) && ok;
+      if (!WriteItemSlot(hBKInfoFile, index, incoming)) return false;
       carried = current;
     }
   }
+  // Every carry digit was 1: the carried line itself leaves the index, and the
+  // count stays at the last slot that exists.
   int deepest = stop;
   if (stop > kLastCarrySlot) {
-    // Every carry digit was 1: the carried line leaves the index. Its file
-    // goes with it (nothing would ever delete it later), and the count stays
-    // at the last slot that exists.
-    DelFilesFromDate(carried.Date);
+    dropped = carried;
     deepest = kLastCarrySlot;
   }
 
-  ok = MakeOrderLines(hBKInfoFile, kTopTierSlots - 1, AddDate) && ok;
-  if (deepest > count) ok = WriteIndexNum(hBKInfoFile, deepest) && ok;
-  return ok;
+  if (!WriteTopTier(hBKInfoFile, lines, AddDate)) return false;
+  if (deepest > count && !WriteIndexNum(hBKInfoFile, deepest)) return false;
+  if (!IndexListsDate(hBKInfoFile, dropped.Date)) DelFilesFromDate(dropped.Date);
+  return true;
+}
+
+bool IndexListsDate(TwHandle hBKInfoFile, const char* Date) {
+  for (int index = 1; index <= kLastCarrySlot; ++index) {
+    TBackupItem item;
+    if (ReadItemSlot(hBKInfoFile, index, &item) && strcmp(item.Date, Date) == 0) return true;
+  }
+  return false;
 }
 
 bool HandleBackupInfo(const char* AddDate) {

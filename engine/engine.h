@@ -29,7 +29,8 @@ bool FormatPairSlot(char* slot, const char* key, const char* value);
 
 // ---- inifile: the settings file through the native layer -------------------
 
-// Reads slot index (100 bytes) into a zero-filled kSlotBufferSize buffer.
+// Reads slot index (100 bytes) into a kSlotBufferSize buffer; false, with the
+// buffer all zeros, when the whole slot could not be read.
 bool ReadProfileSlot(TwHandle file, int index, char* slot);
 // Writes the first 100 bytes of slot at slot index; true when all were written.
 bool WriteProfileSlot(TwHandle file, int index, const char* slot);
@@ -77,6 +78,9 @@ void DelFilesFromDate(const char* AddDate);
 // Records a new snapshot in the index, carries older lines into the carry tier
 // and deletes the snapshot that drops out. True when the index was updated.
 bool HandleBackupInfo(const char* AddDate);
+
+// Whether any slot of the index (1 to 30) holds a line of that date.
+bool IndexListsDate(TwHandle hBKInfoFile, const char* Date);
 
 // The index update on an open index file (HandleBackupInfo without the open).
 bool UpdateIndexFile(TwHandle hBKInfoFile, const char* AddDate);

@@ -3,13 +3,15 @@
 
 #include "engine.h"
 
-// A slot beyond the end of the file, or cut short by it, reads as zeros (never
-// as stale bytes of an earlier slot).
+// A slot that cannot be read whole (beyond the end of the file, cut short, or
+// a failed read) reads as zeros: never as stale or partial bytes.
 bool ReadProfileSlot(TwHandle file, int index, char* slot) {
   memset(slot, 0, kSlotBufferSize);
   uint64_t offset = static_cast<uint64_t>(index) * kSlotSize;
   uint32_t done = 0;
-  return LayerReadFile(file, slot, kSlotSize, &offset, &done);
+  if (LayerReadFile(file, slot, kSlotSize, &offset, &done) && done == kSlotSize) return true;
+  memset(slot, 0, kSlotBufferSize);
+  return false;
 }
 
 bool WriteProfileSlot(TwHandle file, int index, const char* slot) {
@@ -20,15 +22,18 @@ bool WriteProfileSlot(TwHandle file, int index, const char* slot) {
 
 namespace {
 
-// The slot (1 to count) in which key stands first, or 0.
-int FindKeySlot(TwHandle file, int count, const char* key) {
+// Finds the slot (1 to count) in which key stands first: *index is 0 when it
+// stands nowhere. False when a slot could not be read, since the key may
+// stand in it: appending then would leave a stale first match behind.
+bool FindKeySlot(TwHandle file, int count, const char* key, int* index) {
   char slot[kSlotBufferSize];
   char scratch[kValueBufferSize];
-  for (int index = 1; index <= count; ++index) {
-    ReadProfileSlot(file, index, slot);
-    if (ScanSlotValue(slot, key, scratch, sizeof scratch)) return index;
+  for (*index = 1; *index <= count; ++*index) {
+    if (!ReadProfileSlot(file, *index, slot)) return false;
+    if (ScanSlotValue(slot, key, scratch, sizeof scratch)) return true;
   }
-  return 0;
+  *index = 0;
+  return true;
 }
 
 }  // namespace
@@ -47,14 +52,14 @@ bool ReadIniFile(TwHandle hIniFile, const char* QueryWord, char* value, size_t v
 
 bool WriteIniFile(TwHandle hIniFile, const char* QueryWord, const char* Value) {
   char slot[kSlotBufferSize];
-  ReadProfileSlot(hIniFile, 0, slot);
   int count = 0;
-  if (!ScanIndexNum(slot, &count) || count > kMaxIndexNum) return false;
+  if (!ReadProfileSlot(hIniFile, 0, slot) || !ScanIndexNum(slot, &count) || count > kMaxIndexNum) return false;
 
   char pair[kSlotBufferSize];
   if (!FormatPairSlot(pair, QueryWord, Value)) return false;
 
-  int index = FindKeySlot(hIniFile, count, QueryWord);
+  int index = 0;
+  if (!FindKeySlot(hIniFile, count, QueryWord, &index)) return false;
   if (index == 0) {
     // A count of 501 would lock every reader out of the file: refuse instead.
     if (count >= kMaxIndexNum) return false;

@@ -95,6 +95,18 @@ bool CopyUserHive(TwHandle snapshot) {
   return MyCopyFile(userHive, snapshot);
 }
 
+// Creates the day's snapshot file. Creating a new file only is what limits the
+// snapshots to one a day; but a file of the day that the index does not list
+// is what an interrupted boot left behind, and is taken again.
+bool CreateSnapshotFile(const TwChar* path, const char* indexDate, TwHandle* snapshot) {
+  if (OpenFile(path, snapshot, kDispositionCreateNew)) return true;
+  TwHandle index;
+  if (!OpenFile(kIndexPath, &index, kDispositionOpenExisting)) return false;
+  bool listed = IndexListsDate(index, indexDate);
+  LayerCloseFile(index);
+  return !listed && DeleteFile(path) && OpenFile(path, snapshot, kDispositionCreateNew);
+}
+
 // Writes the snapshot's four sections. False when any is missing or short.
 bool WriteSnapshotSections(TwHandle snapshot) {
   for (const TwChar* hive : kSystemHives) {
@@ -103,32 +115,69 @@ bool WriteSnapshotSections(TwHandle snapshot) {
   return CopyUserHive(snapshot);
 }
 
+// Whether the file first is a prefix of (or equal to) the file second: what a
+// copy from second into first leaves when it was cut off.
+bool IsPrefixOf(const TwChar* first, const TwChar* second) {
+  TwHandle a, b;
+  if (!OpenFile(first, &a, kDispositionOpenExisting)) return false;
+  if (!OpenFile(second, &b, kDispositionOpenExisting)) {
+    LayerCloseFile(a);
+    return false;
+  }
+  uint64_t sizeA = 0, sizeB = 0;
+  bool prefix = LayerQueryFileSize(a, &sizeA) && LayerQueryFileSize(b, &sizeB) && sizeA <= sizeB;
+  char chunkA[kChunkSize], chunkB[kChunkSize];
+  for (uint64_t left = sizeA; prefix && left;) {
+    uint32_t piece = left < kChunkSize ? static_cast<uint32_t>(left) : kChunkSize;
+    uint32_t readA = 0, readB = 0;
+    prefix = LayerReadFile(a, chunkA, piece, nullptr, &readA) && readA == piece &&
+             LayerReadFile(b, chunkB, piece, nullptr, &readB) && readB == piece &&
+             memcmp(chunkA, chunkB, piece) == 0;
+    left -= piece;
+  }
+  LayerCloseFile(a);
+  LayerCloseFile(b);
+  return prefix;
+}
+
 // "111": puts the hive to restore in place of the user hive, keeping the old
 // one as the saved hive.
 bool RestoreUserHive(TwHandle settings, const TwChar* userHive, const TwChar* savedHive) {
   if (!FileExists(kHiveToRestore)) return false;
-  DeleteFile(savedHive);
-  if (!MyMoveFile(userHive, savedHive)) return false;
+  // A user hive that is missing, or that is the beginning of the hive to
+  // restore, is what an interrupted restore left: the saved hive already holds
+  // the user's own hive then, and must not be overwritten.
+  bool interrupted = FileExists(savedHive) &&
+                     (!FileExists(userHive) || IsPrefixOf(userHive, kHiveToRestore));
+  if (!interrupted) {
+    DeleteFile(savedHive);
+    if (!MyMoveFile(userHive, savedHive)) return false;
+  }
   DeleteFile(userHive);
   bool replaced = MyMoveFile(kHiveToRestore, userHive);
-  WriteIniFile(settings, "IsRepair", "000");
   if (!replaced) {
     // Never leave the user without a hive: the saved copy is the old one.
     DeleteFile(userHive);
     MyMoveFile(savedHive, userHive);
-    return false;
+  } else {
+    DeleteFile(kHiveToRestore);
   }
-  DeleteFile(kHiveToRestore);
-  return true;
+  WriteIniFile(settings, "IsRepair", "000");
+  return replaced;
 }
 
 // "222": puts the saved hive back in place of the user hive.
 bool UndoUserHiveRestore(TwHandle settings, const TwChar* userHive, const TwChar* savedHive) {
   if (!FileExists(savedHive)) return false;
   DeleteFile(userHive);
-  bool replaced = MyMoveFile(savedHive, userHive);
+  if (!MyMoveFile(savedHive, userHive)) {
+    // The user hive is gone: keep the request, so that the next boot puts the
+    // saved hive in place instead of leaving the user without one.
+    DeleteFile(userHive);
+    return false;
+  }
   WriteIniFile(settings, "IsRepair", "000");
-  return replaced;
+  return true;
 }
 
 }  // namespace
@@ -194,16 +243,15 @@ bool BackupSysFile() {
     TextBuilder name(narrow, sizeof narrow);
     name.Append("\\SystemRoot\\twsafe\\").AppendDecimal(year).AppendDecimal(month, 2)
         .AppendDecimal(day, 2).Append(".xff");
+    char indexDate[kSlotBufferSize];
+    TextBuilder date(indexDate, sizeof indexDate);
+    date.AppendDecimal(year).AppendChar('-').AppendDecimal(month).AppendChar('-').AppendDecimal(day);
 
     TwHandle snapshot;
-    // Creating a new file only is what limits the snapshots to one a day.
     if (name.ok() && LayerWidenText(narrow, snapshotPath, kHeapPathUnits) &&
-        OpenFile(snapshotPath, &snapshot, kDispositionCreateNew)) {
+        CreateSnapshotFile(snapshotPath, indexDate, &snapshot)) {
       bool complete = WriteSnapshotSections(snapshot);
       if (complete) {
-        char indexDate[kSlotBufferSize];
-        TextBuilder date(indexDate, sizeof indexDate);
-        date.AppendDecimal(year).AppendChar('-').AppendDecimal(month).AppendChar('-').AppendDecimal(day);
         HandleBackupInfo(indexDate);
         recorded = true;
       }
