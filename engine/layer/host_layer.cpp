@@ -31,6 +31,7 @@ struct HostState {
   long faultAt = 0;
   long operations = 0;
   std::set<int> openFiles;
+  std::set<void*> heapBlocks;
 };
 
 HostState& State() {
@@ -46,11 +47,14 @@ HostFault CountOperation() {
   return state.fault;
 }
 
-// A power loss after the operation: every handle goes, nothing more is written.
+// A power loss after the operation: every handle and every heap block goes
+// with the process, and nothing more is written.
 void StopIfPowerLost(HostFault fault) {
   if (fault != HostFault::kPowerLoss) return;
   for (int fd : State().openFiles) close(fd);
   State().openFiles.clear();
+  for (void* block : State().heapBlocks) std::free(block);
+  State().heapBlocks.clear();
   throw HostPowerLoss();
 }
 
@@ -225,7 +229,7 @@ bool LayerReadFile(TwHandle handle, void* buffer, uint32_t size, const uint64_t*
     if (got == 0) break;
     total += static_cast<size_t>(got);
   }
-  memcpy(buffer, scratch.data(), total);
+  if (total) memcpy(buffer, scratch.data(), total);
   *done = static_cast<uint32_t>(total);
   StopIfPowerLost(fault);
   return true;
@@ -289,10 +293,20 @@ void LayerQueryDate(int* year, int* month, int* day) {
   *day = utc.tm_mday;
 }
 
-// Heaps are plain allocations here; the token only has to be non-null.
+// Heaps are plain allocations here, tracked so that a power loss frees them as
+// the end of the process would; the heap token only has to be non-null.
 TwHeap LayerCreateHeap() { return reinterpret_cast<TwHeap>(1); }
-void* LayerAllocateHeap(TwHeap, size_t size) { return std::malloc(size); }
-void LayerFreeHeap(TwHeap, void* block) { std::free(block); }
+
+void* LayerAllocateHeap(TwHeap, size_t size) {
+  void* block = std::malloc(size);
+  if (block) State().heapBlocks.insert(block);
+  return block;
+}
+
+void LayerFreeHeap(TwHeap, void* block) {
+  if (State().heapBlocks.erase(block)) std::free(block);
+}
+
 void LayerDestroyHeap(TwHeap) {}
 
 bool LayerWidenText(const char* text, TwChar* out, size_t capacity) {
