@@ -65,6 +65,14 @@ bool WriteTopTier(TwHandle file, const TopTier& lines, const char* AddDate) {
   return WriteItemSlot(file, 1, fresh);
 }
 
+// Scans an index date as "%d-%d-%d" does. Dates that differ as text may
+// still name one snapshot file ("029-1-1" and "29-1-1"); their numbers do not.
+bool ScanIndexDate(const char* date, int* year, int* month, int* day) {
+  const char* rest = ScanDecimal(date, year);
+  if (!rest || *rest != '-' || !(rest = ScanDecimal(rest + 1, month))) return false;
+  return *rest == '-' && ScanDecimal(rest + 1, day);
+}
+
 }  // namespace
 
 bool SplitLine(char* line, char delimiter, TBackupItem* item) {
@@ -103,9 +111,7 @@ bool MakeOrderLines(TwHandle hBKInfoFile, int IndexNum, const char* AddDate) {
 
 void DelFilesFromDate(const char* AddDate) {
   int year = 0, month = 0, day = 0;
-  const char* rest = ScanDecimal(AddDate, &year);
-  if (!rest || *rest != '-' || !(rest = ScanDecimal(rest + 1, &month))) return;
-  if (*rest != '-' || !ScanDecimal(rest + 1, &day)) return;
+  if (!ScanIndexDate(AddDate, &year, &month, &day)) return;
 
   char name[64];
   TextBuilder text(name, sizeof name);
@@ -182,9 +188,15 @@ bool UpdateIndexFile(TwHandle hBKInfoFile, const char* AddDate) {
 }
 
 bool IndexListsDate(TwHandle hBKInfoFile, const char* Date) {
+  int year = 0, month = 0, day = 0;
+  if (!ScanIndexDate(Date, &year, &month, &day)) return false;
   for (int index = 1; index <= kLastCarrySlot; ++index) {
     TBackupItem item;
-    if (ReadItemSlot(hBKInfoFile, index, &item) && strcmp(item.Date, Date) == 0) return true;
+    int y = 0, m = 0, d = 0;
+    if (ReadItemSlot(hBKInfoFile, index, &item) && ScanIndexDate(item.Date, &y, &m, &d) &&
+        y == year && m == month && d == day) {
+      return true;
+    }
   }
   return false;
 }

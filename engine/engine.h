@@ -79,7 +79,8 @@ void DelFilesFromDate(const char* AddDate);
 // and deletes the snapshot that drops out. True when the index was updated.
 bool HandleBackupInfo(const char* AddDate);
 
-// Whether any slot of the index (1 to 30) holds a line of that date.
+// Whether any slot of the index (1 to 30) holds a line naming the same
+// snapshot file as Date.
 bool IndexListsDate(TwHandle hBKInfoFile, const char* Date);
 
 // The index update on an open index file (HandleBackupInfo without the open).

@@ -15,6 +15,7 @@
 
 #include "engine.h"
 #include "host_layer.h"
+#include "text.h"
 
 // Stops the fuzzer with a message when an invariant does not hold.
 #define FUZZ_CHECK(condition, what)                                   \
@@ -74,8 +75,9 @@ class FuzzDrive {
 // The snapshot file name of an index date, as the engine derives it, or "".
 inline std::string SnapshotNameOf(const char* date) {
   int y, m, d;
-  char tail;
-  if (sscanf(date, "%d-%d-%d%c", &y, &m, &d, &tail) != 3) return "";
+  const char* rest = ScanDecimal(date, &y);
+  if (!rest || *rest != '-' || !(rest = ScanDecimal(rest + 1, &m))) return "";
+  if (*rest != '-' || !ScanDecimal(rest + 1, &d)) return "";
   char name[64];
   snprintf(name, sizeof name, "%d%02d%02d.xff", y, m, d);
   return name;
