@@ -127,6 +127,20 @@ TEST_F(IndexTest, AnUnsplittableSlotLeavesTheWholeIndexAsItWas) {
   EXPECT_EQ(drive.console, "Open backupinfo Error\n");
 }
 
+// A carry slot whose line names a snapshot that another line still names (the
+// same date, spelt differently) loses its line but not the file.
+TEST_F(IndexTest, ASnapshotStillListedIsNeverDeleted) {
+  std::vector<std::string> slots;
+  for (int k = 1; k <= 15; ++k) slots.push_back("2000-1-" + std::to_string(k) + "\t0\t1");
+  slots[4] = "1990-01-16\t0\t1";
+  slots.push_back("1990-1-16\t0\t1");
+  drive.Write("WINDOWS/twsafe/19900116.xff", "still listed in slot 5");
+  ASSERT_TRUE(Update(IndexWith(16, slots), "2000-2-1"));
+  EXPECT_EQ(SlotText(Index(), 16), "2000-1-15\t1\t1");
+  EXPECT_EQ(SlotText(Index(), 6), "1990-01-16\t0\t1");
+  EXPECT_TRUE(drive.Exists("WINDOWS/twsafe/19900116.xff"));
+}
+
 TEST_F(IndexTest, AFullCarryTierWrapsAroundWithoutLosingTrack) {
   std::vector<std::string> slots;
   for (int k = 1; k <= 15; ++k) slots.push_back("2000-1-" + std::to_string(k) + "\t0\t1");
