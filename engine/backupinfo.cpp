@@ -191,9 +191,12 @@ bool IndexListsDate(TwHandle hBKInfoFile, const char* Date) {
   int year = 0, month = 0, day = 0;
   if (!ScanIndexDate(Date, &year, &month, &day)) return false;
   for (int index = 1; index <= kLastCarrySlot; ++index) {
+    char line[kSlotBufferSize];
+    // A slot that cannot be read whole might name it: keep the file then.
+    if (!ReadProfileSlot(hBKInfoFile, index, line)) return true;
     TBackupItem item;
     int y = 0, m = 0, d = 0;
-    if (ReadItemSlot(hBKInfoFile, index, &item) && ScanIndexDate(item.Date, &y, &m, &d) &&
+    if (SplitLine(line, '\t', &item) && ScanIndexDate(item.Date, &y, &m, &d) &&
         y == year && m == month && d == day) {
       return true;
     }

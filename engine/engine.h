@@ -80,7 +80,8 @@ void DelFilesFromDate(const char* AddDate);
 bool HandleBackupInfo(const char* AddDate);
 
 // Whether any slot of the index (1 to 30) holds a line naming the same
-// snapshot file as Date.
+// snapshot file as Date; also true when a slot cannot be read, since it
+// might. Files are deleted only when this is false.
 bool IndexListsDate(TwHandle hBKInfoFile, const char* Date);
 
 // The index update on an open index file (HandleBackupInfo without the open).
