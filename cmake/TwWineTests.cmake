@@ -2,7 +2,8 @@
 # prefix of the test run.
 #
 #   tw_add_wine_test(NAME <name> COMMAND <command> [<arg>...]
-#                    [TIMEOUT <seconds>] [WORKING_DIRECTORY <dir>])
+#                    [TIMEOUT <seconds>] [WORKING_DIRECTORY <dir>]
+#                    [ENVIRONMENT <var>=<value>...])
 #
 # A command whose first word ends in .exe (for example $<TARGET_FILE:driver>)
 # is run under wine64; any other command (a script) is run as it is. Either way
@@ -12,9 +13,13 @@
 #   TW_WINE_DRIVE_C                     $WINEPREFIX/drive_c, C:\ as Linux sees it
 #   DISPLAY                             the run's Xvfb display (1024x768x24)
 #   LANG=zh_CN.UTF-8                    the prefix is zh-CN, code page 936
-#   WINEDEBUG                           -all unless the test sets its own
+#   WINEDEBUG                           -all unless ENVIRONMENT sets it (for
+#                                       example err+ntdll,-all shows the text
+#                                       of NtDisplayString on stderr)
 #   TW_WINE_SHOTS                       folder for screenshots (PNG) to keep
 #   TW_WINE_TOOLS                       tests/wine, with wine-env.sh and helpers
+#                                       ($TW_WINE_TOOLS/screenshot.sh NAME saves
+#                                       the screen as $TW_WINE_SHOTS/NAME.png)
 # The prefix is created fresh once per ctest run (fixture wine_prefix: wineboot
 # -i in the zh_CN locale, a persistent wineserver, the desktop running); Wine
 # tests run one at a time (resource lock "wine"); the run ends with
@@ -31,7 +36,7 @@ function(tw_add_wine_test)
   if(NOT TW_FLAVOUR STREQUAL "win64")
     return()
   endif()
-  cmake_parse_arguments(ARG "" "NAME;TIMEOUT;WORKING_DIRECTORY" "COMMAND" ${ARGN})
+  cmake_parse_arguments(ARG "" "NAME;TIMEOUT;WORKING_DIRECTORY" "COMMAND;ENVIRONMENT" ${ARGN})
   if(NOT ARG_NAME OR NOT ARG_COMMAND)
     message(FATAL_ERROR "tw_add_wine_test: NAME and COMMAND are required")
   endif()
@@ -42,6 +47,7 @@ function(tw_add_wine_test)
     set(ARG_WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
   endif()
   file(MAKE_DIRECTORY ${TW_WINE_SHOTS_DIR})
+  set(environment TW_WINE_SHOTS=${TW_WINE_SHOTS_DIR} ${ARG_ENVIRONMENT})
   add_test(NAME ${ARG_NAME}
            COMMAND ${TW_WINE_TOOLS_DIR}/run-wine-test.sh ${TW_WINE_STATE_DIR} ${ARG_COMMAND}
            WORKING_DIRECTORY ${ARG_WORKING_DIRECTORY})
@@ -50,5 +56,5 @@ function(tw_add_wine_test)
     RESOURCE_LOCK wine
     TIMEOUT ${ARG_TIMEOUT}
     LABELS wine
-    ENVIRONMENT "TW_WINE_SHOTS=${TW_WINE_SHOTS_DIR}")
+    ENVIRONMENT "${environment}")
 endfunction()
