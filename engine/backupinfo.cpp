@@ -31,8 +31,7 @@ bool WriteItemSlot(TwHandle file, int index, const TBackupItem& item) {
 
 bool ReadItemSlot(TwHandle file, int index, TBackupItem* item) {
   char line[kSlotBufferSize];
-  ReadProfileSlot(file, index, line);
-  return SplitLine(line, '\t', item);
+  return ReadProfileSlot(file, index, line) == SlotRead::kWhole && SplitLine(line, '\t', item);
 }
 
 bool SignIs(const TBackupItem& item, const char* sign) { return strcmp(item.Sign, sign) == 0; }
@@ -48,7 +47,7 @@ struct TopTier {
 bool ReadTopTier(TwHandle file, int count, TopTier* lines) {
   lines->count = count < 0 ? 0 : count > kTopTierSlots - 1 ? kTopTierSlots - 1 : count;
   for (int index = 1; index <= lines->count; ++index) {
-    if (!ReadProfileSlot(file, index, lines->slots[index])) return false;
+    if (ReadProfileSlot(file, index, lines->slots[index]) != SlotRead::kWhole) return false;
   }
   return true;
 }
@@ -192,8 +191,8 @@ bool IndexListsDate(TwHandle hBKInfoFile, const char* Date) {
   if (!ScanIndexDate(Date, &year, &month, &day)) return false;
   for (int index = 1; index <= kLastCarrySlot; ++index) {
     char line[kSlotBufferSize];
-    // A slot that cannot be read whole might name it: keep the file then.
-    if (!ReadProfileSlot(hBKInfoFile, index, line)) return true;
+    // A slot read only in part might name it: keep the file then.
+    if (ReadProfileSlot(hBKInfoFile, index, line) == SlotRead::kBroken) return true;
     TBackupItem item;
     int y = 0, m = 0, d = 0;
     if (SplitLine(line, '\t', &item) && ScanIndexDate(item.Date, &y, &m, &d) &&

@@ -3,35 +3,13 @@
 #pragma once
 
 #include "layer.h"
-
-// ---- Profile files ---------------------------------------------------------
-// Fixed 100-byte slots; slot 0 holds "IndexNum=%d", entry slots NUL-terminated
-// text. The slot codec below is pure and shared by every reader and writer.
-
-constexpr int kSlotSize = 100;
-constexpr int kSlotBufferSize = kSlotSize + 1;  // a slot and a terminating NUL
-constexpr int kMaxIndexNum = 500;
-constexpr int kMaxKeyLength = 46;
-constexpr int kValueBufferSize = 100;  // holds any value a slot can carry
-
-// Scans a header slot as "IndexNum=%d". False when nothing converts.
-bool ScanIndexNum(const char* slotText, int* count);
-
-// Matches a settings slot against key: the key, "=", optional white space and
-// a run of non-white-space, which is copied NUL-terminated into value. False
-// (value untouched) when the slot does not match or the run does not fit.
-bool ScanSlotValue(const char* slotText, const char* key, char* value, size_t valueSize);
-
-// Zero-fill slot (kSlotBufferSize bytes) and format the header or a pair into
-// it. False when the text would not fit in the 99 bytes of a slot.
-bool FormatIndexNumSlot(char* slot, int count);
-bool FormatPairSlot(char* slot, const char* key, const char* value);
+#include "profile_slot.h"
 
 // ---- inifile: the settings file through the native layer -------------------
 
-// Reads slot index (100 bytes) into a kSlotBufferSize buffer; false, with the
-// buffer all zeros, when the whole slot could not be read.
-bool ReadProfileSlot(TwHandle file, int index, char* slot);
+// Reads slot index (100 bytes) into a kSlotBufferSize buffer; anything but a
+// whole slot leaves the buffer all zeros.
+SlotRead ReadProfileSlot(TwHandle file, int index, char* slot);
 // Writes the first 100 bytes of slot at slot index; true when all were written.
 bool WriteProfileSlot(TwHandle file, int index, const char* slot);
 

@@ -3,15 +3,15 @@
 
 #include "engine.h"
 
-// A slot that cannot be read whole (beyond the end of the file, cut short, or
-// a failed read) reads as zeros: never as stale or partial bytes.
-bool ReadProfileSlot(TwHandle file, int index, char* slot) {
+// A slot that cannot be read whole reads as zeros: never as stale or partial bytes.
+SlotRead ReadProfileSlot(TwHandle file, int index, char* slot) {
   memset(slot, 0, kSlotBufferSize);
   uint64_t offset = static_cast<uint64_t>(index) * kSlotSize;
   uint32_t done = 0;
-  if (LayerReadFile(file, slot, kSlotSize, &offset, &done) && done == kSlotSize) return true;
+  bool read = LayerReadFile(file, slot, kSlotSize, &offset, &done);
+  if (read && done == kSlotSize) return SlotRead::kWhole;
   memset(slot, 0, kSlotBufferSize);
-  return false;
+  return read && done == 0 ? SlotRead::kAbsent : SlotRead::kBroken;
 }
 
 bool WriteProfileSlot(TwHandle file, int index, const char* slot) {
@@ -23,13 +23,13 @@ bool WriteProfileSlot(TwHandle file, int index, const char* slot) {
 namespace {
 
 // Finds the slot (1 to count) in which key stands first: *index is 0 when it
-// stands nowhere. False when a slot could not be read, since the key may
-// stand in it: appending then would leave a stale first match behind.
+// stands nowhere. False when a slot could be read only in part, since the key
+// may stand in it: appending then would leave a stale first match behind.
 bool FindKeySlot(TwHandle file, int count, const char* key, int* index) {
   char slot[kSlotBufferSize];
   char scratch[kValueBufferSize];
   for (*index = 1; *index <= count; ++*index) {
-    if (!ReadProfileSlot(file, *index, slot)) return false;
+    if (ReadProfileSlot(file, *index, slot) == SlotRead::kBroken) return false;
     if (ScanSlotValue(slot, key, scratch, sizeof scratch)) return true;
   }
   *index = 0;
@@ -53,7 +53,10 @@ bool ReadIniFile(TwHandle hIniFile, const char* QueryWord, char* value, size_t v
 bool WriteIniFile(TwHandle hIniFile, const char* QueryWord, const char* Value) {
   char slot[kSlotBufferSize];
   int count = 0;
-  if (!ReadProfileSlot(hIniFile, 0, slot) || !ScanIndexNum(slot, &count) || count > kMaxIndexNum) return false;
+  if (ReadProfileSlot(hIniFile, 0, slot) != SlotRead::kWhole || !ScanIndexNum(slot, &count) ||
+      count > kMaxIndexNum) {
+    return false;
+  }
 
   char pair[kSlotBufferSize];
   if (!FormatPairSlot(pair, QueryWord, Value)) return false;

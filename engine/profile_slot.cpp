@@ -2,7 +2,7 @@
 // slots. Pure functions over buffers, shared by every reader and writer.
 #include <string.h>
 
-#include "engine.h"
+#include "profile_slot.h"
 #include "text.h"
 
 namespace {
