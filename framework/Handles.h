@@ -1,0 +1,155 @@
+// Owning (move-only) handle types and scoped GDI helpers, used instead of hand-paired calls.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdio>
+
+namespace tw {
+
+// Owns one handle; Traits gives its type, its "no handle" value and how to free it.
+template <typename Traits>
+class UniqueHandle {
+public:
+    using Type = typename Traits::Type;
+
+    UniqueHandle() noexcept : m_h(Traits::Invalid()) {}
+    explicit UniqueHandle(Type h) noexcept : m_h(h) {}
+    ~UniqueHandle() { Reset(); }
+
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    UniqueHandle(UniqueHandle&& other) noexcept : m_h(other.Release()) {}
+    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+        if (this != &other)
+            Reset(other.Release());
+        return *this;
+    }
+
+    Type Get() const noexcept { return m_h; }
+    explicit operator bool() const noexcept { return m_h != Traits::Invalid(); }
+
+    Type Release() noexcept {
+        Type h = m_h;
+        m_h = Traits::Invalid();
+        return h;
+    }
+    // Never frees the "no handle" value.
+    void Reset(Type h = Traits::Invalid()) noexcept {
+        if (m_h != Traits::Invalid())
+            Traits::Close(m_h);
+        m_h = h;
+    }
+
+private:
+    Type m_h;
+};
+
+struct KernelHandleTraits {  // mutex, process, thread: NULL means none
+    using Type = HANDLE;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { ::CloseHandle(h); }
+};
+struct FileHandleTraits {  // CreateFile: INVALID_HANDLE_VALUE means none
+    using Type = HANDLE;
+    static Type Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(Type h) { ::CloseHandle(h); }
+};
+struct FindHandleTraits {
+    using Type = HANDLE;
+    static Type Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(Type h) { ::FindClose(h); }
+};
+struct RegKeyTraits {
+    using Type = HKEY;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { ::RegCloseKey(h); }
+};
+template <typename T>
+struct GdiObjectTraits {
+    using Type = T;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { ::DeleteObject(h); }
+};
+struct MemoryDcTraits {  // CreateCompatibleDC
+    using Type = HDC;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { ::DeleteDC(h); }
+};
+struct IconTraits {  // LoadImage / CreateIconIndirect; never shared icons from LoadIcon
+    using Type = HICON;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { ::DestroyIcon(h); }
+};
+struct MenuTraits {
+    using Type = HMENU;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { ::DestroyMenu(h); }
+};
+struct StdioFileTraits {  // settings files are C streams (fopen "rb+")
+    using Type = FILE*;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { std::fclose(h); }
+};
+
+using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
+using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
+using UniqueFindHandle = UniqueHandle<FindHandleTraits>;
+using UniqueKey = UniqueHandle<RegKeyTraits>;
+using UniqueBitmap = UniqueHandle<GdiObjectTraits<HBITMAP>>;
+using UniqueBrush = UniqueHandle<GdiObjectTraits<HBRUSH>>;
+using UniqueFont = UniqueHandle<GdiObjectTraits<HFONT>>;
+using UniqueMemoryDc = UniqueHandle<MemoryDcTraits>;
+using UniqueIcon = UniqueHandle<IconTraits>;
+using UniqueMenu = UniqueHandle<MenuTraits>;
+using UniqueFile = UniqueHandle<StdioFileTraits>;
+
+// GetDC / ReleaseDC of a window.
+class ScopedGetDC {
+public:
+    explicit ScopedGetDC(HWND hwnd) : m_hwnd(hwnd), m_hdc(::GetDC(hwnd)) {}
+    ~ScopedGetDC() {
+        if (m_hdc)
+            ::ReleaseDC(m_hwnd, m_hdc);
+    }
+    ScopedGetDC(const ScopedGetDC&) = delete;
+    ScopedGetDC& operator=(const ScopedGetDC&) = delete;
+    HDC Get() const { return m_hdc; }
+
+private:
+    HWND m_hwnd;
+    HDC m_hdc;
+};
+
+// BeginPaint / EndPaint.
+class PaintDC {
+public:
+    explicit PaintDC(HWND hwnd) : m_hwnd(hwnd), m_hdc(::BeginPaint(hwnd, &m_ps)) {}
+    ~PaintDC() { ::EndPaint(m_hwnd, &m_ps); }
+    PaintDC(const PaintDC&) = delete;
+    PaintDC& operator=(const PaintDC&) = delete;
+    HDC Get() const { return m_hdc; }
+
+private:
+    HWND m_hwnd;
+    PAINTSTRUCT m_ps;
+    HDC m_hdc;
+};
+
+// Selects an object into a DC and selects the previous one back.
+class ScopedSelectObject {
+public:
+    ScopedSelectObject(HDC hdc, HGDIOBJ obj) : m_hdc(hdc), m_prev(obj ? ::SelectObject(hdc, obj) : nullptr) {}
+    ~ScopedSelectObject() {
+        if (m_prev)
+            ::SelectObject(m_hdc, m_prev);
+    }
+    ScopedSelectObject(const ScopedSelectObject&) = delete;
+    ScopedSelectObject& operator=(const ScopedSelectObject&) = delete;
+
+private:
+    HDC m_hdc;
+    HGDIOBJ m_prev;
+};
+
+}  // namespace tw

@@ -1,0 +1,125 @@
+// CWinApp, WinMain and the dialog colours that reach every dialog box of the thread.
+#include "WinApp.h"
+
+#include <cstring>
+
+namespace tw {
+
+namespace {
+
+CWinApp* g_app = nullptr;
+
+// Dialog colours: one brush for the process, the hook that applies it to new dialog boxes.
+// Plain handles, freed by the application object: no destructor order between files.
+HBRUSH g_dialogBrush = nullptr;
+COLORREF g_dialogText = RGB(0, 0, 0);
+HHOOK g_colourHook = nullptr;
+const char kOldProcProp[] = "TwColourOldProc";
+
+bool IsDialogBoxClass(HWND hwnd) {
+    char name[16] = {};
+    return ::GetClassNameA(hwnd, name, sizeof name) && std::strcmp(name, "#32770") == 0;
+}
+
+// Sits under whatever the dialog's own code does; it answers the colour requests that
+// reach the dialog box procedure, including those of message boxes and shell dialogs.
+LRESULT CALLBACK DialogColourProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto oldProc = reinterpret_cast<WNDPROC>(::GetPropA(hwnd, kOldProcProp));
+    switch (msg) {
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+        if (g_dialogBrush) {
+            HDC hdc = reinterpret_cast<HDC>(wParam);
+            LOGBRUSH brush = {};
+            ::GetObjectA(g_dialogBrush, sizeof brush, &brush);
+            ::SetBkColor(hdc, brush.lbColor);
+            ::SetTextColor(hdc, g_dialogText);
+            return reinterpret_cast<LRESULT>(g_dialogBrush);
+        }
+        break;
+    case WM_NCDESTROY:
+        ::RemovePropA(hwnd, kOldProcProp);
+        if (oldProc && reinterpret_cast<WNDPROC>(::GetWindowLongPtrA(hwnd, GWLP_WNDPROC)) == &DialogColourProc)
+            ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(oldProc));
+        break;
+    }
+    return oldProc ? ::CallWindowProcA(oldProc, hwnd, msg, wParam, lParam)
+                   : ::DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+LRESULT CALLBACK ColourCbtHook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND) {
+        HWND hwnd = reinterpret_cast<HWND>(wParam);
+        if (IsDialogBoxClass(hwnd) && !::GetPropA(hwnd, kOldProcProp)) {
+            LONG_PTR old = ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DialogColourProc));
+            if (old)
+                ::SetPropA(hwnd, kOldProcProp, reinterpret_cast<HANDLE>(old));
+        }
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+}  // namespace
+
+CWinApp::CWinApp() { g_app = this; }
+
+CWinApp::~CWinApp() {
+    if (g_app != this)
+        return;
+    if (g_colourHook)
+        ::UnhookWindowsHookEx(g_colourHook);
+    if (g_dialogBrush)
+        ::DeleteObject(g_dialogBrush);
+    g_colourHook = nullptr;
+    g_dialogBrush = nullptr;
+    g_app = nullptr;
+}
+
+int CWinApp::Run() {
+    MSG msg;
+    BOOL got;
+    while ((got = ::GetMessageA(&msg, nullptr, 0, 0)) != 0 && got != -1) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+    if (got == 0)
+        m_exitCode = static_cast<int>(msg.wParam);
+    return ExitInstance();
+}
+
+void CWinApp::SetDialogBkColor(COLORREF background, COLORREF text) {
+    HBRUSH old = g_dialogBrush;
+    g_dialogBrush = ::CreateSolidBrush(background);
+    if (old)
+        ::DeleteObject(old);
+    g_dialogText = text;
+    if (!g_colourHook)
+        g_colourHook = ::SetWindowsHookExA(WH_CBT, &ColourCbtHook, nullptr, ::GetCurrentThreadId());
+}
+
+CWinApp* AfxGetApp() { return g_app; }
+
+HINSTANCE AfxGetResourceHandle() { return ::GetModuleHandleA(nullptr); }
+
+int AfxWinMain(HINSTANCE instance, const char* cmdLine) {
+    CWinApp* app = AfxGetApp();
+    if (!app)
+        return 1;
+    app->m_hInstance = instance;
+    app->m_cmdLine = cmdLine ? cmdLine : "";
+    int code;
+    try {
+        code = app->InitInstance() ? app->Run() : app->ExitInstance();
+    } catch (...) {
+        code = 1;
+    }
+    return code;
+}
+
+}  // namespace tw
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int) {
+    return tw::AfxWinMain(instance, cmdLine);
+}

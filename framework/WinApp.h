@@ -1,0 +1,39 @@
+// CWinApp: the application object, its instance-initialisation hook and the registered dialog colours.
+#pragma once
+
+#include "Wnd.h"
+
+#include <string>
+
+namespace tw {
+
+class CWinApp {
+public:
+    CWinApp();
+    virtual ~CWinApp();
+    CWinApp(const CWinApp&) = delete;
+    CWinApp& operator=(const CWinApp&) = delete;
+
+    // All start-up work. True asks for a message loop (Run); false ends the program.
+    virtual bool InitInstance() { return false; }
+    virtual int Run();
+    // The process exit code.
+    virtual int ExitInstance() { return m_exitCode; }
+
+    // Background and text colour of every dialog and message box of this thread
+    // created from now on; the system's colours are used until this is called.
+    void SetDialogBkColor(COLORREF background, COLORREF text);
+
+    HINSTANCE m_hInstance = nullptr;
+    std::string m_cmdLine;  // the command-line tail, without the program name
+    CWnd* m_pMainWnd = nullptr;
+    int m_exitCode = 0;
+};
+
+CWinApp* AfxGetApp();
+HINSTANCE AfxGetResourceHandle();
+
+// Entry used by WinMain; exposed for the framework's own start.
+int AfxWinMain(HINSTANCE instance, const char* cmdLine);
+
+}  // namespace tw

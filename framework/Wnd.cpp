@@ -1,0 +1,142 @@
+// CWnd: subclassing, dispatch and reflection.
+#include "Wnd.h"
+
+namespace tw {
+
+namespace {
+// Window property that maps a window to its attached object.
+const char kObjectProp[] = "TwCWnd";
+}  // namespace
+
+CWnd::~CWnd() {
+    // An object that dies before its window must not leave our procedure behind.
+    if (m_hWnd)
+        Detach();
+}
+
+CWnd* CWnd::FromHandle(HWND hwnd) {
+    if (!hwnd)
+        return nullptr;
+    return static_cast<CWnd*>(::GetPropA(hwnd, kObjectProp));
+}
+
+void CWnd::Attach(HWND hwnd) {
+    m_hWnd = hwnd;
+    ::SetPropA(hwnd, kObjectProp, this);
+}
+
+void CWnd::Detach() {
+    if (!m_hWnd)
+        return;
+    ::RemovePropA(m_hWnd, kObjectProp);
+    // Only put the old procedure back if nobody subclassed on top of us since.
+    if (m_oldProc &&
+        reinterpret_cast<WNDPROC>(::GetWindowLongPtrA(m_hWnd, GWLP_WNDPROC)) == &CWnd::StaticWndProc)
+        ::SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_oldProc));
+    m_hWnd = nullptr;
+    m_oldProc = nullptr;
+}
+
+bool CWnd::SubclassWindow(HWND hwnd) {
+    if (!hwnd || m_hWnd || FromHandle(hwnd))
+        return false;
+    Attach(hwnd);
+    PreSubclassWindow();
+    m_oldProc = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::StaticWndProc)));
+    if (!m_oldProc) {
+        ::RemovePropA(hwnd, kObjectProp);
+        m_hWnd = nullptr;
+        return false;
+    }
+    return true;
+}
+
+bool CWnd::SubclassDlgItem(int id, const CWnd* parent) {
+    return parent && SubclassWindow(::GetDlgItem(parent->m_hWnd, id));
+}
+
+bool CWnd::PreTranslateMessage(MSG*) { return false; }
+
+bool CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*) { return false; }
+
+BOOL CWnd::DestroyWindow() { return m_hWnd ? ::DestroyWindow(m_hWnd) : FALSE; }
+
+void CWnd::ModifyStyle(DWORD remove, DWORD add, UINT flags) const {
+    DWORD style = GetStyle();
+    ::SetWindowLongPtrA(m_hWnd, GWL_STYLE, static_cast<LONG_PTR>((style & ~remove) | add));
+    if (flags)
+        ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | flags);
+}
+
+std::string CWnd::GetWindowText() const {
+    int length = ::GetWindowTextLengthA(m_hWnd);
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    int copied = ::GetWindowTextA(m_hWnd, &text[0], length + 1);
+    text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+    return text;
+}
+
+LRESULT CWnd::DefWindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (m_oldProc)
+        return ::CallWindowProcA(m_oldProc, m_hWnd, msg, wParam, lParam);
+    return ::DefWindowProcA(m_hWnd, msg, wParam, lParam);
+}
+
+LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    if (ReflectChildNotify(msg, wParam, lParam, &result))
+        return result;
+    return DefWindowProc(msg, wParam, lParam);
+}
+
+bool CWnd::ReflectChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    HWND child = nullptr;
+    switch (msg) {
+    case WM_DRAWITEM: {
+        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        if (item && item->CtlType != ODT_MENU)
+            child = item->hwndItem;
+        break;
+    }
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+        child = reinterpret_cast<HWND>(lParam);
+        break;
+    case WM_COMMAND:
+        if (HIWORD(wParam) == BN_CLICKED)
+            child = reinterpret_cast<HWND>(lParam);
+        break;
+    default:
+        return false;
+    }
+    CWnd* object = FromHandle(child);
+    if (!object || object == this)
+        return false;
+    return object->OnChildNotify(msg, wParam, lParam, result);
+}
+
+LRESULT CALLBACK CWnd::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    CWnd* object = FromHandle(hwnd);
+    if (!object)
+        return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+    if (msg == WM_NCDESTROY) {
+        WNDPROC oldProc = object->m_oldProc;
+        object->Detach();
+        LRESULT result = oldProc ? ::CallWindowProcA(oldProc, hwnd, msg, wParam, lParam)
+                                 : ::DefWindowProcA(hwnd, msg, wParam, lParam);
+        object->PostNcDestroy();
+        return result;
+    }
+    // No exception may unwind through the system's dispatcher.
+    try {
+        return object->WindowProc(msg, wParam, lParam);
+    } catch (...) {
+        return object->DefWindowProc(msg, wParam, lParam);
+    }
+}
+
+}  // namespace tw

@@ -1,0 +1,72 @@
+// CWnd: a C++ object attached to a window by subclassing, with reflection of child notifications.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace tw {
+
+class CWnd {
+public:
+    CWnd() = default;
+    virtual ~CWnd();
+    CWnd(const CWnd&) = delete;
+    CWnd& operator=(const CWnd&) = delete;
+
+    // The object attached to hwnd, or null.
+    static CWnd* FromHandle(HWND hwnd);
+
+    // Attaches this object to an existing window, keeping its old window procedure.
+    bool SubclassWindow(HWND hwnd);
+    bool SubclassDlgItem(int id, const CWnd* parent);
+
+    // Called for queued messages of this window (and its children) before dispatch;
+    // true means the message was consumed.
+    virtual bool PreTranslateMessage(MSG* msg);
+    // A notification reflected from the parent (WM_DRAWITEM, WM_CTLCOLOR*, BN_CLICKED).
+    // True means handled, with *result as the parent's answer; false lets the parent go on.
+    virtual bool OnChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result);
+    virtual BOOL DestroyWindow();
+
+    // Thin helpers.
+    BOOL ShowWindow(int cmd) const { return ::ShowWindow(m_hWnd, cmd); }
+    BOOL EnableWindow(bool enable) const { return ::EnableWindow(m_hWnd, enable ? TRUE : FALSE); }
+    BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
+    void Invalidate(bool erase = true) const { ::InvalidateRect(m_hWnd, nullptr, erase ? TRUE : FALSE); }
+    DWORD GetStyle() const { return static_cast<DWORD>(::GetWindowLongPtrA(m_hWnd, GWL_STYLE)); }
+    // Removes and adds style bits; flags non-zero also runs SetWindowPos (e.g. SWP_FRAMECHANGED).
+    void ModifyStyle(DWORD remove, DWORD add, UINT flags = 0) const;
+    HWND GetParent() const { return ::GetParent(m_hWnd); }
+    std::string GetWindowText() const;
+    BOOL SetWindowText(const char* text) const { return ::SetWindowTextA(m_hWnd, text); }
+    LRESULT SendMessage(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) const {
+        return ::SendMessageA(m_hWnd, msg, wParam, lParam);
+    }
+
+    HWND m_hWnd = nullptr;
+
+protected:
+    // Attach() is done; the window procedure is not yet replaced.
+    virtual void PreSubclassWindow() {}
+    // Every message of the window; the default reflects child notifications and
+    // then calls the previous window procedure.
+    virtual LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
+    // The window procedure that was there before this object.
+    LRESULT DefWindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
+    // Sends a child's notification to the child's object, if it has one.
+    bool ReflectChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result);
+    // The window is gone (after WM_NCDESTROY); the object is detached.
+    virtual void PostNcDestroy() {}
+
+    // Binds object and window without touching the window procedure.
+    void Attach(HWND hwnd);
+    // The one teardown order: stop dispatching, restore the old procedure, forget the window.
+    void Detach();
+
+    static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+    WNDPROC m_oldProc = nullptr;
+};
+
+}  // namespace tw

@@ -1,0 +1,234 @@
+// CPanelDlg: start-up steps, painting, moving and the command table of the main window.
+#include "PanelDlg.h"
+
+#include "PanelApp.h"
+#include "Registration.h"
+#include "SettingsPath.h"
+#include "resource.h"
+
+#include <shellapi.h>
+#include <windowsx.h>
+
+#include <cstdlib>
+#include <ctime>
+
+namespace {
+const UINT_PTR kStartupTimer = 1;
+const UINT kStartupDelayMs = 800;
+const UINT kTrayMessage = WM_USER + 1;
+const int kPathMaxLength = 256;
+}  // namespace
+
+CPanelDlg::CPanelDlg()
+    : tw::CDialog(IDD_PANEL), m_trayIcon(), m_icon(::LoadIconA(tw::AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+
+void CPanelDlg::DoDataExchange(tw::CDataExchange& dx) {
+    tw::DDX_Control(dx, IDC_REPAIR, m_repairButton);
+    tw::DDX_Control(dx, IDC_DRIVER, m_driverButton);
+    tw::DDX_Control(dx, IDC_INSTALL, m_installButton);
+    tw::DDX_Control(dx, IDC_TRANSFER, m_transferButton);
+    tw::DDX_Control(dx, IDC_RESTORE, m_restoreButton);
+    tw::DDX_Control(dx, IDC_ABOUT, m_aboutButton);
+    tw::DDX_Control(dx, IDC_UNINSTALL, m_uninstallButton);
+    tw::DDX_Control(dx, IDC_BROWSE, m_browseButton);
+    tw::DDX_Control(dx, IDC_MINIMIZE, m_minimizeButton);
+    tw::DDX_Control(dx, IDC_HIDE, m_hideButton);
+    tw::DDX_Text(dx, IDC_PATH, m_path, kPathMaxLength);
+}
+
+BOOL CPanelDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    AppendAboutToSystemMenu();
+    // No caption bar: the picture is the whole window; the system menu stays reachable.
+    ModifyStyle(WS_CAPTION, WS_MINIMIZEBOX, SWP_FRAMECHANGED);
+    SetWindowText(kPanelTitle);
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_icon));
+    AddTrayIcon();
+    m_background.Reset(::LoadBitmapA(tw::AfxGetResourceHandle(), MAKEINTRESOURCEA(IDB_BACKGROUND)));
+    LoadSkins();
+    ShowBootInstalled(IsBootInstalled());
+
+    m_pathLabel.SubclassDlgItem(IDC_PATH_LABEL, this);
+    m_pathLabel.SetLabelText("选择转移或还原路径：");
+    m_pathLabel.SetLabelColor(RGB(0, 0, 0));
+
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    int number = std::rand() % 10000;
+    if (tw::AfxGetApp()->m_cmdLine == "/AddDate")
+        StampInstallationRecords(number);
+    ::SetFileAttributesA(kDriveSettingsPath, FILE_ATTRIBUTE_HIDDEN);
+
+    ::SetTimer(m_hWnd, kStartupTimer, kStartupDelayMs, nullptr);
+    return TRUE;
+}
+
+void CPanelDlg::AppendAboutToSystemMenu() {
+    HMENU systemMenu = ::GetSystemMenu(m_hWnd, FALSE);
+    char text[256] = {};
+    if (!systemMenu || ::LoadStringA(tw::AfxGetResourceHandle(), IDS_ABOUTBOX, text, sizeof text) <= 0)
+        return;
+    ::AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, text);
+}
+
+void CPanelDlg::LoadSkins() {
+    m_hideButton.LoadBitmaps(IDB_HIDE_UP, IDB_HIDE_DOWN);
+    m_minimizeButton.LoadBitmaps(IDB_MINIMIZE_UP, IDB_MINIMIZE_DOWN);
+    m_browseButton.LoadBitmaps(IDB_BROWSE_UP, IDB_BROWSE_DOWN);
+
+    struct Skin {
+        CSkinButton* button;
+        UINT icon;
+    };
+    const Skin skins[] = {
+        {&m_transferButton, IDI_TRANSFER}, {&m_restoreButton, IDI_RESTORE},  {&m_aboutButton, IDI_ABOUT},
+        {&m_uninstallButton, IDI_UNINSTALL}, {&m_installButton, IDI_INSTALL}, {&m_driverButton, IDI_DRIVER},
+        {&m_repairButton, IDI_REPAIR},
+    };
+    for (const Skin& skin : skins) {
+        skin.button->SetIconResource(skin.icon);
+        skin.button->SetTransparent(true);
+    }
+}
+
+void CPanelDlg::ShowBootInstalled(bool installed) {
+    m_installButton.EnableWindow(!installed);
+    m_uninstallButton.EnableWindow(installed);
+    m_repairButton.EnableWindow(installed);
+}
+
+void CPanelDlg::StampInstallationRecords(int number) {
+    // Both files get the same number; a file that is missing is left alone.
+    const std::string paths[] = {WindowsSettingsPath(), kDriveSettingsPath};
+    for (const std::string& path : paths) {
+        tw::UniqueFile settings(std::fopen(path.c_str(), "rb+"));
+        if (settings)
+            StampSettings(settings.Get(), number);
+    }
+}
+
+BOOL CPanelDlg::DestroyWindow() {
+    RemoveTrayIcon();
+    return CDialog::DestroyWindow();
+}
+
+// ---------------------------------------------------------------- messages
+
+LRESULT CPanelDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_PAINT: OnPaint(); return 0;
+    case WM_PRINTCLIENT: PaintContent(reinterpret_cast<HDC>(wParam)); return 0;
+    case WM_QUERYDRAGICON: return reinterpret_cast<LRESULT>(m_icon);
+    case WM_LBUTTONDOWN: return OnLButtonDown(wParam, lParam);
+    case WM_SYSCOMMAND: return OnSysCommand(wParam, lParam);
+    case WM_TIMER: return OnTimer(wParam, lParam);
+    case WM_CLOSE: OnClose(); return 0;
+    case WM_DESTROY: return OnDestroy(wParam, lParam);
+    case kTrayMessage: return OnTrayNotify(wParam, lParam);
+    }
+    return CDialog::WindowProc(msg, wParam, lParam);
+}
+
+void CPanelDlg::OnPaint() {
+    tw::PaintDC dc(m_hWnd);
+    if (!IsIconic()) {
+        PaintContent(dc.Get());
+        return;
+    }
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.Get()));
+    RECT rc;
+    ::GetClientRect(m_hWnd, &rc);
+    int x = (rc.right - rc.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+    int y = (rc.bottom - rc.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+    ::DrawIcon(dc.Get(), x, y, m_icon);
+}
+
+void CPanelDlg::PaintContent(HDC hdc) {
+    if (!m_background)
+        return;
+    BITMAP info = {};
+    ::GetObjectA(m_background.Get(), sizeof info, &info);
+    RECT rc;
+    ::GetClientRect(m_hWnd, &rc);
+    tw::UniqueMemoryDc memory(::CreateCompatibleDC(hdc));
+    tw::ScopedSelectObject select(memory.Get(), m_background.Get());
+    ::StretchBlt(hdc, 0, 0, rc.right - rc.left, rc.bottom - rc.top, memory.Get(), 0, 0, info.bmWidth, info.bmHeight,
+                 SRCCOPY);
+}
+
+LRESULT CPanelDlg::OnLButtonDown(WPARAM wParam, LPARAM lParam) {
+    // Without a caption bar the window is moved by dragging anywhere on its picture.
+    POINT point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    ::ClientToScreen(m_hWnd, &point);
+    ::PostMessageA(m_hWnd, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(point.x, point.y));
+    return DefWindowProc(WM_LBUTTONDOWN, wParam, lParam);
+}
+
+LRESULT CPanelDlg::OnSysCommand(WPARAM wParam, LPARAM lParam) {
+    if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
+        OnAbout();
+        return 0;
+    }
+    return DefWindowProc(WM_SYSCOMMAND, wParam, lParam);
+}
+
+LRESULT CPanelDlg::OnTimer(WPARAM wParam, LPARAM lParam) {
+    ::KillTimer(m_hWnd, kStartupTimer);
+    if (tw::AfxGetApp()->m_cmdLine == "/h")
+        ShowWindow(SW_HIDE);
+    CheckPendingDriverRestore();
+    return DefWindowProc(WM_TIMER, wParam, lParam);
+}
+
+void CPanelDlg::OnClose() {
+    // The close choice (run in the background or exit) comes here; closing never destroys by itself.
+}
+
+LRESULT CPanelDlg::OnDestroy(WPARAM wParam, LPARAM lParam) {
+    LRESULT result = DefWindowProc(WM_DESTROY, wParam, lParam);
+    RemoveTrayIcon();
+    return result;
+}
+
+LRESULT CPanelDlg::OnTrayNotify(WPARAM, LPARAM) { return 0; }
+
+// ---------------------------------------------------------------- commands
+
+bool CPanelDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
+    switch (LOWORD(wParam)) {
+    case IDC_MINIMIZE: return OnMinimize();
+    case IDC_HIDE: return OnHide();
+    case IDC_BROWSE: return OnBrowse();
+    case IDC_TRANSFER: return OnTransfer();
+    case IDC_RESTORE: return OnRestore();
+    case IDC_INSTALL: return OnInstall();
+    case IDC_UNINSTALL: return OnUninstall();
+    case IDC_REPAIR: return OnRestartIntoRepair();
+    case IDC_DRIVER: return OnDriverTool();
+    case IDC_ABOUT: return OnAbout();
+    case ID_TRAY_ABOUT: return OnAbout();
+    case ID_TRAY_EXIT: return OnExitChoice();
+    }
+    return CDialog::OnCommand(wParam, lParam);
+}
+
+bool CPanelDlg::OnMinimize() {
+    ShowWindow(SW_SHOWMINIMIZED);
+    return true;
+}
+
+// Commands carried out elsewhere; each lands in its handler here as it is built.
+bool CPanelDlg::OnHide() { return true; }
+bool CPanelDlg::OnBrowse() { return true; }
+bool CPanelDlg::OnTransfer() { return true; }
+bool CPanelDlg::OnRestore() { return true; }
+bool CPanelDlg::OnInstall() { return true; }
+bool CPanelDlg::OnUninstall() { return true; }
+bool CPanelDlg::OnRestartIntoRepair() { return true; }
+bool CPanelDlg::OnDriverTool() { return true; }
+bool CPanelDlg::OnAbout() { return true; }
+bool CPanelDlg::OnExitChoice() { return true; }
+void CPanelDlg::AddTrayIcon() {}
+void CPanelDlg::RemoveTrayIcon() {}
+void CPanelDlg::CheckPendingDriverRestore() {}

@@ -1,0 +1,20 @@
+# Wine tests of the control panel: its framework and widgets in-process, and tarwenApp.exe
+# driven from outside (start-up, main window). win64 only.
+if(TW_FLAVOUR STREQUAL "win64" AND TARGET tarwenApp)
+  add_executable(panel_framework_test ${CMAKE_CURRENT_LIST_DIR}/panel_framework_test.cpp)
+  tw_add_panel_resources(panel_framework_test)
+  target_link_libraries(panel_framework_test PRIVATE tw_widgets tw_framework comctl32 gdi32 user32)
+  target_link_options(panel_framework_test PRIVATE ${TW_WIN_LINK_FLAGS})
+  tw_add_wine_test(NAME panel_framework COMMAND $<TARGET_FILE:panel_framework_test> TIMEOUT 120)
+
+  add_executable(panel_driver ${CMAKE_CURRENT_LIST_DIR}/panel_driver.cpp)
+  target_link_libraries(panel_driver PRIVATE comctl32 gdi32 user32)
+  target_link_options(panel_driver PRIVATE ${TW_WIN_LINK_FLAGS})
+  add_dependencies(panel_driver tarwenApp)
+
+  foreach(scenario window second hidden adddate signrun installed)
+    tw_add_wine_test(NAME panel_${scenario}
+      COMMAND $<TARGET_FILE:panel_driver> $<TARGET_FILE:tarwenApp> ${scenario}
+      TIMEOUT 180)
+  endforeach()
+endif()

@@ -1,0 +1,262 @@
+// In-process checks of the dialog framework and the skinned button under Wine: nested modal
+// loops and WM_QUIT, the registered dialog colours, subclassing teardown, CSkinButton's
+// dialog-manager behaviour. Uses the control panel's own dialog templates.
+#include "Dialog.h"
+#include "SkinButton.h"
+#include "WinApp.h"
+#include "resource.h"
+
+#include <commctrl.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+int g_failures = 0;
+
+// Messages are formatted in the ANSI code page (936) and printed as UTF-8 for the test log.
+void Check(bool ok, const char* format, ...) {
+    char text[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    wchar_t wide[1024];
+    char utf8[3072];
+    int n = MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 1024);
+    if (n <= 0 || WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, nullptr, nullptr) <= 0)
+        std::snprintf(utf8, sizeof utf8, "%s", text);
+    std::printf("%s: %s\n", ok ? "ok" : "FAIL", utf8);
+    std::fflush(stdout);
+    if (!ok)
+        ++g_failures;
+}
+
+class TestApp : public tw::CWinApp {};
+TestApp theApp;
+
+const COLORREF kGrey = RGB(222, 222, 222);
+
+COLORREF BrushColour(HBRUSH brush) {
+    LOGBRUSH info = {};
+    if (!brush || !GetObjectA(brush, sizeof info, &info))
+        return CLR_INVALID;
+    return info.lbColor;
+}
+
+// A dialog whose initialisation runs a test body once the loop is running.
+class ScriptedDialog : public tw::CDialog {
+public:
+    ScriptedDialog(UINT id, std::function<void(ScriptedDialog&)> body, tw::CWnd* parent = nullptr)
+        : tw::CDialog(id, parent), m_body(std::move(body)) {}
+
+    int clicks = 0;
+    int lastClickedId = 0;
+
+protected:
+    BOOL OnInitDialog() override {
+        CDialog::OnInitDialog();
+        ::SetTimer(m_hWnd, 1, 50, nullptr);
+        return TRUE;
+    }
+    bool OnCommand(WPARAM wParam, LPARAM lParam) override {
+        if (HIWORD(wParam) == BN_CLICKED && lParam) {
+            ++clicks;
+            lastClickedId = LOWORD(wParam);
+        }
+        return CDialog::OnCommand(wParam, lParam);
+    }
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override {
+        if (msg == WM_TIMER && wParam == 1) {
+            ::KillTimer(m_hWnd, 1);
+            m_body(*this);
+            return 0;
+        }
+        return CDialog::WindowProc(msg, wParam, lParam);
+    }
+
+private:
+    std::function<void(ScriptedDialog&)> m_body;
+};
+
+void TestNestedQuit() {
+    INT_PTR innerResult = 0;
+    bool outerSawInnerEnd = false;
+    ScriptedDialog outer(IDD_CLOSE_CHOICE, [&](ScriptedDialog& self) {
+        ScriptedDialog inner(IDD_UNINSTALL_BOOT, [](ScriptedDialog&) { ::PostQuitMessage(7); }, &self);
+        innerResult = inner.DoModal();
+        outerSawInnerEnd = true;
+        Check(::IsWindowEnabled(self.m_hWnd) != FALSE, "owner enabled again after the inner dialog");
+    });
+    INT_PTR outerResult = outer.DoModal();
+    Check(outerSawInnerEnd && innerResult == -1, "a posted quit ends the inner modal loop (%d)", static_cast<int>(innerResult));
+    Check(outerResult == -1, "and then the outer one (%d)", static_cast<int>(outerResult));
+    MSG msg;
+    bool quitLeft = ::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) && msg.message == WM_QUIT;
+    Check(quitLeft && msg.wParam == 7, "the quit is handed on to the loop outside, code kept");
+    Check(theApp.m_exitCode == 7, "the quit code becomes the exit code");
+}
+
+void TestEndDialogAndTeardown() {
+    CSkinButton button;
+    HWND buttonWindow = nullptr;
+    ScriptedDialog dialog(IDD_FIXUP, [&](ScriptedDialog& self) {
+        buttonWindow = self.GetDlgItem(IDC_REPAIR);
+        button.SubclassWindow(buttonWindow);
+        self.EndDialog(42);
+    });
+    Check(dialog.DoModal() == 42, "EndDialog's result comes back from DoModal");
+    Check(dialog.m_hWnd == nullptr && button.m_hWnd == nullptr, "dialog and control objects detached after the run");
+    Check(!::IsWindow(buttonWindow), "the dialog's windows are gone");
+}
+
+// The registered colours reach message boxes made by the system.
+HHOOK g_boxHook;
+COLORREF g_boxColour = CLR_INVALID;
+COLORREF g_boxTextColour = CLR_INVALID;
+
+LRESULT CALLBACK MessageBoxHook(int code, WPARAM wParam, LPARAM lParam) {
+    char className[16] = {};
+    if (code == HCBT_ACTIVATE && GetClassNameA(reinterpret_cast<HWND>(wParam), className, sizeof className) &&
+        lstrcmpA(className, "#32770") == 0) {
+        HWND box = reinterpret_cast<HWND>(wParam);
+        HDC hdc = GetDC(box);
+        g_boxColour = BrushColour(reinterpret_cast<HBRUSH>(SendMessageA(box, WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(hdc),
+                                                                       reinterpret_cast<LPARAM>(box))));
+        SendMessageA(box, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(hdc), reinterpret_cast<LPARAM>(box));
+        g_boxTextColour = GetTextColor(hdc);
+        ReleaseDC(box, hdc);
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+    }
+    return CallNextHookEx(g_boxHook, code, wParam, lParam);
+}
+
+void TestDialogColours() {
+    theApp.SetDialogBkColor(kGrey, RGB(0, 0, 0));
+    g_boxHook = SetWindowsHookExA(WH_CBT, &MessageBoxHook, nullptr, GetCurrentThreadId());
+    MessageBoxA(nullptr, "colour", "提示", MB_OK | MB_ICONINFORMATION);
+    UnhookWindowsHookEx(g_boxHook);
+    Check(g_boxColour == kGrey, "message box background is the registered grey (%06lx)", g_boxColour);
+    Check(g_boxTextColour == RGB(0, 0, 0), "message box text is black (%06lx)", g_boxTextColour);
+
+    COLORREF dialogColour = CLR_INVALID, radioColour = CLR_INVALID;
+    ScriptedDialog dialog(IDD_CLOSE_CHOICE, [&](ScriptedDialog& self) {
+        HDC hdc = GetDC(self.m_hWnd);
+        dialogColour = BrushColour(reinterpret_cast<HBRUSH>(
+            self.SendMessage(WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(hdc), reinterpret_cast<LPARAM>(self.m_hWnd))));
+        radioColour = BrushColour(reinterpret_cast<HBRUSH>(self.SendMessage(
+            WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(hdc), reinterpret_cast<LPARAM>(self.GetDlgItem(IDC_RUN_BACKGROUND)))));
+        ReleaseDC(self.m_hWnd, hdc);
+        self.EndDialog(IDOK);
+    });
+    dialog.DoModal();
+    Check(dialogColour == kGrey, "our dialogs get the grey background (%06lx)", dialogColour);
+    Check(radioColour == kGrey, "and their buttons' colour requests too (%06lx)", radioColour);
+}
+
+void TestSkinButton() {
+    CSkinButton button;
+    ScriptedDialog dialog(IDD_FIXUP, [&](ScriptedDialog& self) {
+        HWND hwnd = self.GetDlgItem(IDC_REPAIR);
+        button.SubclassWindow(hwnd);
+        auto type = [&] { return static_cast<DWORD>(GetWindowLongA(hwnd, GWL_STYLE)) & 0x0F; };
+        Check(type() == BS_OWNERDRAW, "subclassing makes the button owner-drawn");
+        Check(button.SetIconResource(IDI_REPAIR) == 0, "icon 136 loads");
+        Check(button.SetIconResource(9999) == 0, "a missing icon is no error");
+        // The real pointer stays away; the snapshot is taken at the next paint of the dialog.
+        SetCursorPos(0, 0);
+        button.SetTransparent(true);
+        RedrawWindow(self.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+
+        SendMessageA(hwnd, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
+        Check(type() == BS_OWNERDRAW, "BM_SETSTYLE keeps it owner-drawn");
+        Check((SendMessageA(hwnd, WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON) != 0, "default push button after BS_DEFPUSHBUTTON");
+        SendMessageA(hwnd, BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
+        Check((SendMessageA(hwnd, WM_GETDLGCODE, 0, 0) & DLGC_UNDEFPUSHBUTTON) != 0, "plain push button after BS_PUSHBUTTON");
+
+        SendMessageA(hwnd, BM_SETCHECK, BST_CHECKED, 0);
+        Check(SendMessageA(hwnd, BM_GETCHECK, 0, 0) == 0, "a push button has no check state");
+
+        HDC hdc = GetDC(self.m_hWnd);
+        LRESULT brush = self.SendMessage(WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(hdc), reinterpret_cast<LPARAM>(hwnd));
+        ReleaseDC(self.m_hWnd, hdc);
+        Check(brush == reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH)), "colour request reflected: hollow brush");
+
+        // A double click is two clicks.
+        self.clicks = 0;
+        SendMessageA(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+        SendMessageA(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+        SendMessageA(hwnd, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
+        SendMessageA(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+        Check(self.clicks == 2 && self.lastClickedId == IDC_REPAIR, "double click runs the command twice (%d)", self.clicks);
+        Check(GetFocus() == hwnd, "a click gives the button the focus");
+
+        // Disabling moves the focus on; with no other tab stop, to the dialog.
+        SetFocus(hwnd);
+        EnableWindow(hwnd, FALSE);
+        Check(GetFocus() != hwnd, "disabling the focused button moves the focus away");
+
+        // Drawing: the cached parent background first, then the frame by hover and press.
+        EnableWindow(hwnd, TRUE);
+        RECT rc;
+        GetClientRect(hwnd, &rc);
+        const COLORREF light = GetSysColor(COLOR_BTNHIGHLIGHT), dark = GetSysColor(COLOR_BTNSHADOW);
+        struct Corners {
+            COLORREF topLeft, topRight, bottomLeft, bottomRight;
+        };
+        auto draw = [&](UINT state) {
+            HDC screen = GetDC(hwnd);
+            HDC memory = CreateCompatibleDC(screen);
+            HBITMAP bitmap = CreateCompatibleBitmap(screen, rc.right, rc.bottom);
+            HGDIOBJ old = SelectObject(memory, bitmap);
+            RECT fill = rc;
+            FillRect(memory, &fill, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+            DRAWITEMSTRUCT item = {ODT_BUTTON, IDC_REPAIR, 0, ODA_DRAWENTIRE, state, hwnd, memory, rc, 0};
+            self.SendMessage(WM_DRAWITEM, IDC_REPAIR, reinterpret_cast<LPARAM>(&item));
+            Corners corners = {GetPixel(memory, 0, 0), GetPixel(memory, rc.right - 1, 0), GetPixel(memory, 0, rc.bottom - 1),
+                               GetPixel(memory, rc.right - 1, rc.bottom - 1)};
+            SelectObject(memory, old);
+            DeleteObject(bitmap);
+            DeleteDC(memory);
+            ReleaseDC(hwnd, screen);
+            return corners;
+        };
+        Corners plain = draw(0);
+        Check(plain.topLeft != RGB(255, 255, 255), "transparent button paints the parent's background (%06lx)", plain.topLeft);
+        Check(plain.topLeft != light || plain.bottomRight != dark, "no frame while the mouse is elsewhere");
+
+        SendMessageA(hwnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(5, 5));
+        Corners held = draw(0);
+        Check(held.topLeft == plain.topLeft, "entering with the mouse button held gives no hover frame");
+        SendMessageA(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+        Corners hover = draw(0);
+        Check(hover.topLeft == light && hover.topRight == dark && hover.bottomLeft == dark && hover.bottomRight == dark,
+              "hover: raised frame, highlight only at the top-left corner (%06lx %06lx %06lx %06lx)", hover.topLeft,
+              hover.topRight, hover.bottomLeft, hover.bottomRight);
+        Corners pressed = draw(ODS_SELECTED);
+        Check(pressed.topLeft == dark && pressed.topRight == light && pressed.bottomLeft == light,
+              "pressed: sunken frame (%06lx %06lx %06lx)", pressed.topLeft, pressed.topRight, pressed.bottomLeft);
+        SendMessageA(hwnd, WM_MOUSELEAVE, 0, 0);
+        Check(draw(0).topLeft == plain.topLeft, "leaving the button removes the frame");
+        SendMessageA(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+        EnableWindow(hwnd, FALSE);
+        Check(draw(ODS_DISABLED).topLeft == plain.topLeft, "disabling removes the hover frame");
+        self.EndDialog(IDOK);
+    });
+    dialog.DoModal();
+}
+
+}  // namespace
+
+int main() {
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+    TestNestedQuit();
+    TestEndDialogAndTeardown();
+    TestDialogColours();
+    TestSkinButton();
+    std::printf("%d failure(s)\n", g_failures);
+    return g_failures ? 1 : 0;
+}

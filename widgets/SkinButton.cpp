@@ -1,0 +1,302 @@
+// CSkinButton: owner drawing, hover tracking and the dialog-manager messages of a flat button.
+#include "SkinButton.h"
+
+#include "WinApp.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+namespace {
+
+const DWORD kTypeBits = 0x1F;  // the button type as the dialog manager sets it
+const DWORD kCheckBoxBit = 0x02;
+
+void FillSolidRect(HDC hdc, int x, int y, int width, int height, COLORREF color) {
+    ::SetBkColor(hdc, color);
+    RECT rc = {x, y, x + width, y + height};
+    ::ExtTextOutA(hdc, 0, 0, ETO_OPAQUE, &rc, nullptr, 0, nullptr);
+}
+
+}  // namespace
+
+CSkinButton::CSkinButton()
+    : m_captionColor(::GetSysColor(COLOR_BTNTEXT)), m_fillColor(::GetSysColor(COLOR_BTNFACE)) {}
+
+CSkinButton::~CSkinButton() { DropBackgroundCache(); }
+
+void CSkinButton::PreSubclassWindow() {
+    DWORD style = GetStyle();
+    if (style & kCheckBoxBit)
+        m_checkBox = true;
+    if ((style & kTypeBits) == BS_DEFPUSHBUTTON)
+        m_default = true;
+    ModifyStyle(kTypeBits, BS_OWNERDRAW, SWP_FRAMECHANGED);
+    CButton::PreSubclassWindow();
+}
+
+int CSkinButton::SetIconResource(UINT iconId) {
+    HICON icon = static_cast<HICON>(
+        ::LoadImageA(tw::AfxGetResourceHandle(), MAKEINTRESOURCEA(iconId), IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR));
+    m_icon.Reset(icon);
+    m_iconWidth = m_iconHeight = 0;
+    int result = 0;
+    if (m_icon) {
+        ICONINFO info;
+        if (::GetIconInfo(m_icon.Get(), &info)) {
+            m_iconWidth = static_cast<int>(info.xHotspot) * 2;
+            m_iconHeight = static_cast<int>(info.yHotspot) * 2;
+            if (info.hbmMask)
+                ::DeleteObject(info.hbmMask);
+            if (info.hbmColor)
+                ::DeleteObject(info.hbmColor);
+        } else {
+            m_icon.Reset();
+            result = 1;
+        }
+    }
+    if (m_hWnd)
+        Invalidate();
+    return result;
+}
+
+void CSkinButton::SetTransparent(bool repaint) {
+    m_transparent = true;
+    DropBackgroundCache();
+    if (repaint && m_hWnd)
+        Invalidate();
+}
+
+void CSkinButton::DropBackgroundCache() {
+    if (m_cacheDc && m_cacheOldBitmap)
+        ::SelectObject(m_cacheDc.Get(), m_cacheOldBitmap);
+    m_cacheOldBitmap = nullptr;
+    m_cacheBitmap.Reset();
+    m_cacheDc.Reset();
+}
+
+int CSkinButton::DrawBackground(HDC hdc, const RECT& rc) {
+    tw::UniqueBrush brush(::CreateSolidBrush(m_fillColor));
+    ::FillRect(hdc, &rc, brush.Get());
+    return 0;
+}
+
+int CSkinButton::DrawBorder(HDC hdc, const RECT& rc) {
+    COLORREF light = ::GetSysColor(COLOR_BTNHIGHLIGHT);
+    COLORREF dark = ::GetSysColor(COLOR_BTNSHADOW);
+    COLORREF topLeft = m_pressed ? dark : light;
+    COLORREF bottomRight = m_pressed ? light : dark;
+    int width = rc.right - rc.left;
+    int height = rc.bottom - rc.top;
+    FillSolidRect(hdc, rc.left, rc.top, width - 1, 1, topLeft);
+    FillSolidRect(hdc, rc.left, rc.top, 1, height - 1, topLeft);
+    FillSolidRect(hdc, rc.right - 1, rc.top, 1, height, bottomRight);
+    FillSolidRect(hdc, rc.left, rc.bottom - 1, width, 1, bottomRight);
+    return 0;
+}
+
+void CSkinButton::PaintParentBackground(HDC hdc) {
+    HWND parent = GetParent();
+    tw::ScopedGetDC parentDc(parent);
+    RECT client;
+    ::GetClientRect(m_hWnd, &client);
+    RECT window;
+    ::GetWindowRect(m_hWnd, &window);
+    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&window), 2);
+    int width = client.right - client.left;
+    int height = client.bottom - client.top;
+    if (!m_cacheDc) {
+        m_cacheDc.Reset(::CreateCompatibleDC(parentDc.Get()));
+        m_cacheBitmap.Reset(::CreateCompatibleBitmap(parentDc.Get(), width, height));
+        m_cacheOldBitmap = static_cast<HBITMAP>(::SelectObject(m_cacheDc.Get(), m_cacheBitmap.Get()));
+        ::BitBlt(m_cacheDc.Get(), 0, 0, width, height, parentDc.Get(), window.left, window.top, SRCCOPY);
+    }
+    ::BitBlt(hdc, 0, 0, width, height, m_cacheDc.Get(), 0, 0, SRCCOPY);
+}
+
+void CSkinButton::DrawItem(const DRAWITEMSTRUCT* item) {
+    HDC hdc = item->hDC;
+    m_pressed = (item->itemState & ODS_SELECTED) != 0 || (m_checkBox && m_check == 1);
+    m_focused = (item->itemState & ODS_FOCUS) != 0;
+    m_disabled = (item->itemState & ODS_DISABLED) != 0;
+    ::SetBkMode(hdc, TRANSPARENT);
+    RECT rc = item->rcItem;
+
+    if (m_transparent)
+        PaintParentBackground(hdc);
+    else
+        DrawBackground(hdc, rc);
+
+    if (m_pressed || m_hover)
+        DrawBorder(hdc, rc);
+
+    std::string caption = GetWindowText();
+    RECT captionRc = rc;
+    int width = rc.right - rc.left;
+    int height = rc.bottom - rc.top;
+    bool shift = m_pressed && !m_checkBox;
+
+    if (m_icon) {
+        RECT iconRc = rc;
+        if (!caption.empty()) {
+            iconRc.left = rc.left + 3;
+            captionRc.left += m_iconWidth + 3;
+        } else {
+            iconRc.left = rc.left + (width - m_iconWidth) / 2;
+        }
+        iconRc.top = rc.top + (height - m_iconHeight) / 2;
+        if (shift)
+            ::OffsetRect(&iconRc, 1, 1);
+        ::DrawStateA(hdc, nullptr, nullptr, reinterpret_cast<LPARAM>(m_icon.Get()), 0, iconRc.left, iconRc.top,
+                     iconRc.right - iconRc.left, iconRc.bottom - iconRc.top,
+                     DST_ICON | (m_disabled ? DSS_DISABLED : DSS_NORMAL));
+    }
+
+    if (!caption.empty()) {
+        if (shift)
+            ::OffsetRect(&captionRc, 1, 1);
+        RECT centre = captionRc;
+        RECT text = captionRc;
+        ::DrawTextA(hdc, caption.c_str(), -1, &text, DT_CALCRECT | DT_WORDBREAK | DT_CENTER);
+        ::OffsetRect(&text, ((centre.right - centre.left) - (text.right - text.left)) / 2,
+                     ((centre.bottom - centre.top) - (text.bottom - text.top)) / 2);
+        ::SetBkMode(hdc, TRANSPARENT);
+        if (m_disabled) {
+            ::OffsetRect(&text, 1, 1);
+            ::SetTextColor(hdc, ::GetSysColor(COLOR_BTNHIGHLIGHT));
+            ::DrawTextA(hdc, caption.c_str(), -1, &text, DT_WORDBREAK | DT_CENTER);
+            ::OffsetRect(&text, -1, -1);
+            ::SetTextColor(hdc, ::GetSysColor(COLOR_BTNSHADOW));
+            ::DrawTextA(hdc, caption.c_str(), -1, &text, DT_WORDBREAK | DT_CENTER);
+        } else {
+            ::SetTextColor(hdc, m_captionColor);
+            ::DrawTextA(hdc, caption.c_str(), -1, &text, DT_WORDBREAK | DT_CENTER);
+        }
+    }
+}
+
+void CSkinButton::CancelHover() {
+    if (!m_hover)
+        return;
+    m_hover = false;
+    Invalidate();
+}
+
+LRESULT CSkinButton::OnMouseMove(WPARAM wParam, LPARAM lParam) {
+    LRESULT result = DefWindowProc(WM_MOUSEMOVE, wParam, lParam);
+    POINT point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    ::ClientToScreen(m_hWnd, &point);
+    HWND under = ::WindowFromPoint(point);
+    // Entering with the mouse button held gives no hover look.
+    if ((wParam & MK_LBUTTON) && !m_hover)
+        return result;
+    if (under == m_hWnd) {
+        if (!m_hover) {
+            m_hover = true;
+            Invalidate();
+            TRACKMOUSEEVENT track = {sizeof track, TME_LEAVE, m_hWnd, 0};
+            ::_TrackMouseEvent(&track);
+        }
+    } else {
+        CancelHover();
+    }
+    return result;
+}
+
+LRESULT CSkinButton::OnEnable(WPARAM wParam, LPARAM lParam) {
+    LRESULT result = DefWindowProc(WM_ENABLE, wParam, lParam);
+    if (!wParam) {
+        HWND parent = GetParent();
+        HWND next = ::GetNextDlgTabItem(parent, m_hWnd, FALSE);
+        ::SetFocus(next ? next : parent);
+        CancelHover();
+    }
+    return result;
+}
+
+LRESULT CSkinButton::OnSetStyle(WPARAM wParam, LPARAM lParam) {
+    DWORD type = static_cast<DWORD>(wParam) & kTypeBits;
+    if (type == BS_DEFPUSHBUTTON)
+        m_default = true;
+    else if (type == BS_PUSHBUTTON)
+        m_default = false;
+    // Stay owner-drawn while the dialog manager moves the default state around.
+    return DefWindowProc(BM_SETSTYLE, (wParam & ~static_cast<WPARAM>(kTypeBits)) | BS_OWNERDRAW, lParam);
+}
+
+LRESULT CSkinButton::OnSetCheck(WPARAM wParam) {
+    if (!m_checkBox)
+        return 0;
+    m_check = (wParam == BST_CHECKED || wParam == BST_INDETERMINATE) ? 1 : 0;
+    Invalidate();
+    return 0;
+}
+
+void CSkinButton::OnClicked() {
+    ::SetFocus(m_hWnd);
+    if (m_checkBox) {
+        m_check = m_check ? 0 : 1;
+        Invalidate();
+    }
+}
+
+LRESULT CSkinButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    LRESULT result;
+    switch (msg) {
+    case WM_MOUSEMOVE: return OnMouseMove(wParam, lParam);
+    case WM_MOUSELEAVE: CancelHover(); return 0;
+    case WM_KILLFOCUS:
+    case WM_CANCELMODE:
+        result = DefWindowProc(msg, wParam, lParam);
+        CancelHover();
+        return result;
+    case WM_ACTIVATE:
+        result = DefWindowProc(msg, wParam, lParam);
+        if (LOWORD(wParam) == WA_INACTIVE)
+            CancelHover();
+        return result;
+    case WM_ENABLE: return OnEnable(wParam, lParam);
+    case WM_GETDLGCODE:
+        return DefWindowProc(msg, wParam, lParam) | (m_default ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
+    case BM_SETSTYLE: return OnSetStyle(wParam, lParam);
+    case BM_SETCHECK: return OnSetCheck(wParam);
+    case BM_GETCHECK: return m_checkBox ? m_check : 0;
+    case WM_SYSCOLORCHANGE:
+        result = DefWindowProc(msg, wParam, lParam);
+        DropBackgroundCache();
+        return result;
+    case WM_LBUTTONDBLCLK:  // a double click acts as two clicks
+        return DefWindowProc(WM_LBUTTONDOWN, wParam, lParam);
+    }
+    return CButton::WindowProc(msg, wParam, lParam);
+}
+
+bool CSkinButton::OnChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    switch (msg) {
+    case WM_DRAWITEM:
+        DrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        *result = TRUE;
+        return true;
+    case WM_COMMAND:
+        OnClicked();
+        return false;  // the parent still runs the command
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+        *result = reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH));
+        return true;
+    }
+    return CButton::OnChildNotify(msg, wParam, lParam, result);
+}
+
+bool CSkinButton::PreTranslateMessage(MSG* msg) {
+    if (!m_toolTip.m_hWnd) {
+        m_toolTip.Create(this);
+        m_toolTip.Activate(false);
+        m_toolTip.SetMaxTipWidth(400);
+    }
+    if (m_toolTip.m_hWnd)
+        m_toolTip.RelayEvent(msg);
+    return CButton::PreTranslateMessage(msg);
+}

@@ -1,0 +1,64 @@
+// CSkinButton: a flat push button drawn over its parent's background, with an icon and a hover frame.
+#pragma once
+
+#include "Controls.h"
+#include "Handles.h"
+
+#include <string>
+
+class CSkinButton : public tw::CButton {
+public:
+    CSkinButton();
+    ~CSkinButton() override;
+
+    // Loads the icon at the system's default icon size; 1 when its size cannot be read.
+    int SetIconResource(UINT iconId);
+    // Paint a copy of the parent's background under the button.
+    void SetTransparent(bool repaint);
+
+    bool PreTranslateMessage(MSG* msg) override;
+    bool OnChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+
+protected:
+    void PreSubclassWindow() override;
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+    // Solid fill for a button that is not transparent.
+    virtual int DrawBackground(HDC hdc, const RECT& rc);
+    // One-pixel 3-D frame inside rc: sunken while pressed, else raised.
+    virtual int DrawBorder(HDC hdc, const RECT& rc);
+
+private:
+    // void DrawItem(const DRAWITEMSTRUCT* item)
+    void DrawItem(const DRAWITEMSTRUCT* item);
+    void PaintParentBackground(HDC hdc);
+    void DropBackgroundCache();
+    void CancelHover();
+    // void OnMouseMove(UINT flags, POINT point)
+    LRESULT OnMouseMove(WPARAM wParam, LPARAM lParam);
+    LRESULT OnEnable(WPARAM wParam, LPARAM lParam);
+    LRESULT OnSetStyle(WPARAM wParam, LPARAM lParam);
+    LRESULT OnSetCheck(WPARAM wParam);
+    void OnClicked();
+
+    bool m_hover = false;
+    bool m_transparent = false;
+    bool m_pressed = false;
+    bool m_focused = false;
+    bool m_disabled = false;
+    bool m_default = false;
+    bool m_checkBox = false;
+    int m_check = 0;
+    COLORREF m_captionColor;
+    COLORREF m_fillColor;
+    tw::CToolTipCtrl m_toolTip;
+
+    // Snapshot of the parent's background under the button.
+    tw::UniqueMemoryDc m_cacheDc;
+    tw::UniqueBitmap m_cacheBitmap;
+    HBITMAP m_cacheOldBitmap = nullptr;
+
+    tw::UniqueIcon m_icon;
+    int m_iconWidth = 0;
+    int m_iconHeight = 0;
+};
