@@ -4,7 +4,6 @@
 
 #include <commctrl.h>
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,45 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "wine_check.h"
+
 namespace {
 
 const char kTitle[] = "Tarwen系统修复";
-int g_failures = 0;
 std::string g_app;
-
-// Messages are formatted in the ANSI code page (936) and printed as UTF-8 for the test log.
-void Check(bool ok, const char* format, ...) {
-    char text[1024];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    wchar_t wide[1024];
-    char utf8[3072];
-    int n = MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 1024);
-    if (n <= 0 || WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, nullptr, nullptr) <= 0)
-        std::snprintf(utf8, sizeof utf8, "%s", text);
-    std::printf("%s: %s\n", ok ? "ok" : "FAIL", utf8);
-    std::fflush(stdout);
-    if (!ok)
-        ++g_failures;
-}
-
-// Lets X events reach the windows of this desktop while waiting.
-void Pump(DWORD ms) {
-    DWORD end = GetTickCount() + ms;
-    for (;;) {
-        DWORD now = GetTickCount();
-        if (static_cast<LONG>(end - now) <= 0)
-            break;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, end - now, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-    }
-}
 
 std::string WindowsPath(const std::string& path) {
     std::string out = path;
@@ -686,6 +652,5 @@ int main(int argc, char** argv) {
         ScenarioInstalled();
     else
         Check(false, "unknown scenario %s", scenario.c_str());
-    std::printf("%d failure(s)\n", g_failures);
-    return g_failures ? 1 : 0;
+    return CheckResult();
 }

@@ -5,34 +5,14 @@
 #include "SkinButton.h"
 #include "WinApp.h"
 #include "resource.h"
+#include "wine_check.h"
 
 #include <commctrl.h>
 
-#include <cstdarg>
 #include <cstdio>
 #include <functional>
 
 namespace {
-
-int g_failures = 0;
-
-// Messages are formatted in the ANSI code page (936) and printed as UTF-8 for the test log.
-void Check(bool ok, const char* format, ...) {
-    char text[1024];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    wchar_t wide[1024];
-    char utf8[3072];
-    int n = MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 1024);
-    if (n <= 0 || WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, nullptr, nullptr) <= 0)
-        std::snprintf(utf8, sizeof utf8, "%s", text);
-    std::printf("%s: %s\n", ok ? "ok" : "FAIL", utf8);
-    std::fflush(stdout);
-    if (!ok)
-        ++g_failures;
-}
 
 class TestApp : public tw::CWinApp {};
 TestApp theApp;
@@ -257,6 +237,5 @@ int main() {
     TestEndDialogAndTeardown();
     TestDialogColours();
     TestSkinButton();
-    std::printf("%d failure(s)\n", g_failures);
-    return g_failures ? 1 : 0;
+    return CheckResult();
 }

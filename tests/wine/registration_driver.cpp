@@ -5,32 +5,19 @@
 
 #include <shlobj.h>
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "ProfileStream.h"
 #include "Registration.h"
+#include "wine_check.h"
 
 namespace {
 
 using Bytes = std::string;
 
 const char kSessionManagerKey[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
-int g_failures = 0;
-
-void Check(bool ok, const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    std::printf("%s: ", ok ? "ok" : "FAIL");
-    std::vprintf(format, args);
-    std::printf("\n");
-    va_end(args);
-    std::fflush(stdout);
-    if (!ok)
-        ++g_failures;
-}
 
 // Shows bytes with their NULs, for failure lines.
 std::string Show(const Bytes& bytes) {
@@ -356,6 +343,5 @@ int main(int argc, char** argv) {
     CheckAutoRun(self);
     CheckInstallState();
     CheckStamps();
-    std::printf("%d failure(s)\n", g_failures);
-    return g_failures == 0 ? 0 : 1;
+    return CheckResult();
 }
