@@ -220,16 +220,15 @@ bool LayerReadFile(TwHandle handle, void* buffer, uint32_t size, const uint64_t*
   int fd = FileDescriptor(handle);
   if (offset && lseek(fd, static_cast<off_t>(*offset), SEEK_SET) < 0) return false;
   if (fault == HostFault::kShortRead) size /= 2;
-  // Read into a scratch copy so that the end of the file leaves the buffer as it was.
-  std::vector<char> scratch(size);
+  // read() touches only the bytes it delivers: at the end of the file the
+  // buffer stays as it was.
   size_t total = 0;
   while (total < size) {
-    ssize_t got = read(fd, scratch.data() + total, size - total);
+    ssize_t got = read(fd, static_cast<char*>(buffer) + total, size - total);
     if (got < 0) return false;
     if (got == 0) break;
     total += static_cast<size_t>(got);
   }
-  if (total) memcpy(buffer, scratch.data(), total);
   *done = static_cast<uint32_t>(total);
   StopIfPowerLost(fault);
   return true;
