@@ -164,6 +164,22 @@ HWND WaitForPanel(const App& app, DWORD ms = 15000) {
     return nullptr;
 }
 
+// Starts a copy and waits for its main window; checks that it appears.
+HWND StartPanel(App& app, const char* tail, const std::string& what) {
+    Start(app, tail);
+    HWND hwnd = WaitForPanel(app);
+    Check(hwnd != nullptr, "%s", what.c_str());
+    return hwnd;
+}
+
+// Starts a further copy, which must bring the first copy's window back and end.
+void StartCopyThatEnds(const char* which) {
+    App copy;
+    Start(copy, nullptr);
+    Check(copy.WaitExit(8000), "%s copy ends by itself", which);
+    Pump(500);
+}
+
 // Escape ends the program through the dialog's cancel.
 void EndWithEscape(App& app, HWND hwnd) {
     PostMessageA(hwnd, WM_KEYDOWN, VK_ESCAPE, 0);
@@ -338,9 +354,7 @@ void CheckBootButtons(HWND hwnd, bool installed, const char* why) {
 void ScenarioWindow() {
     RemoveSettings();
     App app;
-    Start(app, nullptr);
-    HWND hwnd = WaitForPanel(app);
-    Check(hwnd != nullptr, "main window titled %s appears", kTitle);
+    HWND hwnd = StartPanel(app, nullptr, std::string("main window titled ") + kTitle + " appears");
     if (!hwnd)
         return;
     Pump(1500);  // past timer 1, so that a wrong "/h" handling would show
@@ -439,32 +453,20 @@ void ScenarioWindow() {
 void ScenarioSecondStart() {
     RemoveSettings();
     App first;
-    Start(first, nullptr);
-    HWND hwnd = WaitForPanel(first);
-    Check(hwnd != nullptr, "first copy shows its window");
+    HWND hwnd = StartPanel(first, nullptr, "first copy shows its window");
     if (!hwnd)
         return;
 
     ShowWindow(hwnd, SW_HIDE);  // as the hide button does
     Pump(300);
-    {
-        App second;
-        Start(second, nullptr);
-        Check(second.WaitExit(8000), "second copy ends by itself");
-        Pump(500);
-        Check(IsWindowVisible(hwnd) != 0, "hidden first window is shown again");
-        Check(FindPanels(0).count == 1, "only one window titled %s", kTitle);
-    }
+    StartCopyThatEnds("second");
+    Check(IsWindowVisible(hwnd) != 0, "hidden first window is shown again");
+    Check(FindPanels(0).count == 1, "only one window titled %s", kTitle);
 
     SendDlgItemMessageA(hwnd, 1000, BM_CLICK, 0, 0);
     Pump(500);
-    {
-        App third;
-        Start(third, nullptr);
-        Check(third.WaitExit(8000), "third copy ends by itself");
-        Pump(500);
-        Check(IsWindowVisible(hwnd) && !IsIconic(hwnd), "minimised first window is restored");
-    }
+    StartCopyThatEnds("third");
+    Check(IsWindowVisible(hwnd) && !IsIconic(hwnd), "minimised first window is restored");
     Check(first.Running(), "first copy keeps running");
     EndWithEscape(first, hwnd);
 
@@ -484,9 +486,7 @@ void ScenarioSecondStart() {
 void ScenarioHidden() {
     RemoveSettings();
     App app;
-    Start(app, "/h");
-    HWND hwnd = WaitForPanel(app);
-    Check(hwnd != nullptr, "\"/h\": the window shows first");
+    HWND hwnd = StartPanel(app, "/h", "\"/h\": the window shows first");
     if (!hwnd)
         return;
     DWORD shown = GetTickCount();
@@ -495,20 +495,13 @@ void ScenarioHidden() {
     Check(hidden, "\"/h\": the window hides");
     Check(after >= 300 && after <= 2500, "\"/h\": hidden %lu ms after showing (about 800)", after);
     Check(app.Running(), "\"/h\": the program keeps running hidden");
-    {
-        App second;
-        Start(second, nullptr);
-        Check(second.WaitExit(8000), "second copy ends by itself");
-        Pump(500);
-        Check(IsWindowVisible(hwnd) != 0, "a second start shows the hidden window");
-    }
+    StartCopyThatEnds("second");
+    Check(IsWindowVisible(hwnd) != 0, "a second start shows the hidden window");
     EndWithEscape(app, hwnd);
 
     for (const char* tail : {"/H", "/h ", "-h"}) {
         App other;
-        Start(other, tail);
-        HWND w = WaitForPanel(other);
-        Check(w != nullptr, "\"%s\": window shows", tail);
+        HWND w = StartPanel(other, tail, std::string("\"") + tail + "\": window shows");
         if (!w)
             continue;
         Check(!WaitHidden(w, 2000), "\"%s\": window is not hidden", tail);
@@ -529,9 +522,7 @@ void ScenarioAddDate() {
     WriteProfile(WindowsSettings(), kTemplate);
     WriteProfile(kDriveSettings, kTemplate);
     App app;
-    Start(app, "/AddDate");
-    HWND hwnd = WaitForPanel(app);
-    Check(hwnd != nullptr, "\"/AddDate\": window shows");
+    HWND hwnd = StartPanel(app, "/AddDate", "\"/AddDate\": window shows");
     if (!hwnd)
         return;
     Pump(1500);
@@ -574,9 +565,7 @@ void ScenarioSignRun() {
         RemoveSettings();
         WriteProfile(WindowsSettings(), {{"SignRun", value}, {"IsRepair", "222"}, {"Backup0", "1"}});
         App app;
-        Start(app, nullptr);
-        HWND hwnd = WaitForPanel(app);
-        Check(hwnd != nullptr, "SignRun %s: main window opens", value);
+        HWND hwnd = StartPanel(app, nullptr, std::string("SignRun ") + value + ": main window opens");
         if (hwnd)
             EndWithEscape(app, hwnd);
         auto values = ReadProfile(WindowsSettings());
@@ -589,9 +578,7 @@ void ScenarioSignRun() {
         WriteProfile(WindowsSettings(), {{"SignRun", value}, {"IsRepair", "222"}, {"Backup0", "1"}});
         std::string before = ReadBytes(WindowsSettings());
         App app;
-        Start(app, nullptr);
-        HWND hwnd = WaitForPanel(app);
-        Check(hwnd != nullptr, "SignRun %s: main window opens", value);
+        HWND hwnd = StartPanel(app, nullptr, std::string("SignRun ") + value + ": main window opens");
         if (hwnd)
             EndWithEscape(app, hwnd);
         Check(ReadBytes(WindowsSettings()) == before, "SignRun %s: settings file not written", value);
@@ -618,9 +605,7 @@ void ScenarioInstalled() {
         char why[64];
         std::snprintf(why, sizeof why, "Backup0 %s%s", c.backup0 ? c.backup0 : "missing", c.file ? "" : " (no file)");
         App app;
-        Start(app, nullptr);
-        HWND hwnd = WaitForPanel(app);
-        Check(hwnd != nullptr, "%s: window opens", why);
+        HWND hwnd = StartPanel(app, nullptr, std::string(why) + ": window opens");
         if (!hwnd)
             continue;
         CheckBootButtons(hwnd, c.installed, why);
