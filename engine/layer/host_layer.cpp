@@ -167,6 +167,8 @@ int FileDescriptor(TwHandle handle) { return static_cast<int>(reinterpret_cast<i
 void HostLayerSetDrive(const std::string& folder) { State().drive = folder; }
 void HostLayerSetSystemRoot(const std::string& folder) { State().systemRoot = folder; }
 
+bool HostLayerMapName(const TwChar* name, std::string* path) { return MapName(name, path); }
+
 void HostLayerSetDate(int year, int month, int day) {
   State().year = year;
   State().month = month;

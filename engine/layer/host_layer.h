@@ -4,10 +4,17 @@
 
 #include <string>
 
+#include "layer.h"
+
 // The folder that stands for C:\ (\??\C:\... maps into it) and the Windows
 // folder (\SystemRoot\... maps into it).
 void HostLayerSetDrive(const std::string& folder);
 void HostLayerSetSystemRoot(const std::string& folder);
+
+// Maps a native name (\SystemRoot\... or \??\C:\...) onto a host path by
+// the lookup every file operation of the layer uses; false when the name
+// leads nowhere the layer would go.
+bool HostLayerMapName(const TwChar* name, std::string* path);
 
 // Fixes the date the passes see; year 0 goes back to today's date in UTC.
 void HostLayerSetDate(int year, int month, int day);
