@@ -53,7 +53,7 @@ bool ListFolderFiles(const std::string& folder, std::vector<std::string>* names)
 
 bool PathExists(const std::string& path);
 // Renames from to to, replacing a file at to.
-bool ReplaceFile(const std::string& from, const std::string& to);
+bool RenameOver(const std::string& from, const std::string& to);
 bool RemoveFile(const std::string& path);
 // Whether path, once every link and ".." is resolved, lies in folder.
 bool PathResolvesInto(const std::string& path, const std::string& folder);

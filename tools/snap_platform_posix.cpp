@@ -148,7 +148,7 @@ bool PathExists(const std::string& path) {
   return lstat(path.c_str(), &info) == 0;
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to) { return rename(from.c_str(), to.c_str()) == 0; }
+bool RenameOver(const std::string& from, const std::string& to) { return rename(from.c_str(), to.c_str()) == 0; }
 
 bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
 

@@ -80,7 +80,7 @@ int ExtractSection(const std::string& text, const std::string& sectionName, cons
   std::string fresh = NewNameBeside(out);
   RemoveFile(fresh);
   if (!CopyRangeToNewFile(&file, section.offset, section.length, fresh, options, kSectionNames[index])) return 1;
-  if (!ReplaceFile(fresh, out)) {
+  if (!RenameOver(fresh, out)) {
     RemoveFile(fresh);
     PrintError(TW_MESSAGE("cannot rename into ", "无法重命名为 ") + out);
     return 1;
@@ -105,7 +105,7 @@ int PrepareRestore(const std::string& day, const SnapOptions& options) {
   std::string fresh = NewNameBeside(prepared);
   RemoveFile(fresh);
   if (!CopyRangeToNewFile(&file, user.offset, user.length, fresh, options, kSectionNames[kUserSection])) return 1;
-  if (!ReplaceFile(fresh, prepared)) {
+  if (!RenameOver(fresh, prepared)) {
     RemoveFile(fresh);
     PrintError(TW_MESSAGE("cannot rename into ", "无法重命名为 ") + prepared);
     return 1;
@@ -175,7 +175,7 @@ int RestoreSystem(const std::string& day, const SnapOptions& options) {
 
   int replaced = 0;
   for (int index = 0; index < kUserSection; ++index) {
-    if (!ReplaceFile(fresh[index], current[index])) {
+    if (!RenameOver(fresh[index], current[index])) {
       PrintError(TW_MESSAGE("cannot rename into ", "无法重命名为 ") + current[index]);
       break;
     }
