@@ -40,51 +40,48 @@ bool IsIndexDate(const std::string& text) {
   return dashes == 2 && text[0] != '-';
 }
 
-bool ResolveSnapshotName(const std::string& name, SnapshotTarget* target) {
+bool NameSnapshot(const std::string& name, SnapshotTarget* target) {
   target->shown = name;
-  return ResolveInWindows(std::string(kSnapshotFolder) + "\\" + name, &target->path);
+  target->path = SnapshotFile(name);
+  return true;
+}
+
+bool NameHostFile(const std::string& path, SnapshotTarget* target) {
+  target->shown = path;
+  target->path = SnapPath::OnHost(path);
+  return true;
 }
 
 }  // namespace
 
 bool LocateSnapshot(const std::string& text, SnapshotTarget* target) {
-  if (text.find('/') != std::string::npos || text.find('\\') != std::string::npos) {
-    target->shown = target->path = text;
-    return true;
-  }
+  if (text.find('/') != std::string::npos || text.find('\\') != std::string::npos) return NameHostFile(text, target);
   if (IsIndexDate(text)) {
     std::string name = SnapshotFileName(text.c_str());
-    return !name.empty() && ResolveSnapshotName(name, target);
+    return !name.empty() && NameSnapshot(name, target);
   }
-  if (AllDigits(text) && text.size() == 8) return ResolveSnapshotName(text + ".xff", target);
-  if (EndsWithXff(text)) return ResolveSnapshotName(text, target);
-  if (PathExists(text)) {
-    target->shown = target->path = text;
-    return true;
-  }
-  return false;
+  if (AllDigits(text) && text.size() == 8) return NameSnapshot(text + ".xff", target);
+  if (EndsWithXff(text)) return NameSnapshot(text, target);
+  return PathExists(SnapPath::OnHost(text)) && NameHostFile(text, target);
 }
 
-std::string SnapshotFolderPath() {
-  std::string path;
-  ResolveInWindows(kSnapshotFolder, &path);
-  return path;
-}
+SnapPath SnapshotFolder() { return SnapPath::InWindows(kSnapshotFolder); }
+
+SnapPath SnapshotFile(const std::string& name) { return SnapPath::InWindows(std::string(kSnapshotFolder) + "\\" + name); }
 
 bool ReadIndex(SnapshotIndex* index) {
-  std::string path;
+  SnapPath path = SnapshotFile(kIndexName);
   SnapFile file;
   std::string bytes;
   uint64_t size = 0;
-  if (ResolveInWindows(std::string(kSnapshotFolder) + "\\" + kIndexName, &path) && file.OpenForReading(path) &&
-      file.Size(&size) && size <= 64 * 1024) {
+  if (file.OpenForReading(path) && file.Size(&size) && size <= 64 * 1024) {
     bytes.resize(static_cast<size_t>(size));
     size_t got = 0;
     if (file.Read(&bytes[0], bytes.size(), &got) && got == bytes.size() && ParseSnapshotIndex(bytes, index)) {
       return true;
     }
   }
-  PrintError(TW_MESSAGE("cannot read the index ", "无法读取索引 ") + path);
+  PrintError(TW_MESSAGE("cannot read the index ", "无法读取索引 ") + ShowPath(path));
   return false;
 }
 
@@ -112,15 +109,15 @@ bool OpenAndCheck(const SnapshotTarget& target, SnapFile* file, SnapshotReport* 
   return true;
 }
 
-bool CopyRangeToNewFile(SnapFile* file, uint64_t offset, uint64_t length, const std::string& path,
+bool CopyRangeToNewFile(SnapFile* file, uint64_t offset, uint64_t length, const SnapPath& path,
                         const SnapOptions& options, const std::string& what) {
-  if (PathResolvesInto(path, SnapshotFolderPath())) {
-    PrintError(TW_MESSAGE("refusing to write into the snapshot folder: ", "拒绝写入快照文件夹：") + path);
+  if (PathResolvesInto(path, SnapshotFolder())) {
+    PrintError(TW_MESSAGE("refusing to write into the snapshot folder: ", "拒绝写入快照文件夹：") + ShowPath(path));
     return false;
   }
   SnapFile out;
   if (!out.CreateNew(path)) {
-    PrintError(TW_MESSAGE("cannot create ", "无法创建 ") + path);
+    PrintError(TW_MESSAGE("cannot create ", "无法创建 ") + ShowPath(path));
     return false;
   }
   std::vector<char> chunk(kCopyChunkBytes);
@@ -135,14 +132,14 @@ bool CopyRangeToNewFile(SnapFile* file, uint64_t offset, uint64_t length, const 
   out.Close();
   if (!copied) {
     RemoveFile(path);
-    PrintError(TW_MESSAGE("cannot write ", "无法写入 ") + path);
+    PrintError(TW_MESSAGE("cannot write ", "无法写入 ") + ShowPath(path));
     return false;
   }
   PrintProgress(options, what, length);
   return true;
 }
 
-std::string NewNameBeside(const std::string& path) { return path + ".twsnap-new"; }
+SnapPath NewNameBeside(const SnapPath& path) { return path.WithSuffix(".twsnap-new"); }
 
 bool SetRepairRequest(const char* value) {
   std::vector<TwChar> name;

@@ -14,12 +14,14 @@
 // "20260305"), a file name in the snapshot folder, or a path.
 struct SnapshotTarget {
   std::string shown;  // how messages name it
-  std::string path;   // host path
+  SnapPath path;
 };
 // False (a usage error) when the text is none of those.
 bool LocateSnapshot(const std::string& text, SnapshotTarget* target);
 
-std::string SnapshotFolderPath();
+SnapPath SnapshotFolder();
+// A snapshot file in the snapshot folder, by name.
+SnapPath SnapshotFile(const std::string& name);
 // Reads the index; false with a message when it cannot be read.
 bool ReadIndex(SnapshotIndex* index);
 
@@ -34,11 +36,11 @@ bool OpenAndCheck(const SnapshotTarget& target, SnapFile* file, SnapshotReport* 
 // not exist), flushed; what names it in the progress line. Refuses a path
 // that resolves into the snapshot folder. False, with a message and the new
 // file removed, on any failure.
-bool CopyRangeToNewFile(SnapFile* file, uint64_t offset, uint64_t length, const std::string& path,
+bool CopyRangeToNewFile(SnapFile* file, uint64_t offset, uint64_t length, const SnapPath& path,
                         const SnapOptions& options, const std::string& what);
 
 // The name a new file is written under before it is renamed over path.
-std::string NewNameBeside(const std::string& path);
+SnapPath NewNameBeside(const SnapPath& path);
 
 // Sets IsRepair and SignRun in the settings file with the engine's writer.
 bool SetRepairRequest(const char* value);

@@ -29,7 +29,7 @@ std::string Lower(std::string text) {
 std::set<std::string> SnapshotFilesInFolder() {
   std::vector<std::string> names;
   std::set<std::string> files;
-  ListFolderFiles(SnapshotFolderPath(), &names);
+  ListFolderFiles(SnapshotFolder(), &names);
   for (const std::string& name : names) {
     if (name.size() > 4 && strcasecmp(name.c_str() + name.size() - 4, ".xff") == 0) files.insert(Lower(name));
   }
@@ -130,10 +130,8 @@ int ListSnapshots() {
     }
     row += Column(line.fileName, 14);
     SnapFile file;
-    std::string path;
     uint64_t size = 0, lengths[kSectionCount];
-    if (!ResolveInWindows(std::string(kSnapshotFolder) + "\\" + line.fileName, &path) ||
-        !file.OpenForReading(path) || !file.Size(&size)) {
+    if (!file.OpenForReading(SnapshotFile(line.fileName)) || !file.Size(&size)) {
       PrintLine(row + TW_MESSAGE("(cannot open)", "（无法打开）"));
       continue;
     }
@@ -174,14 +172,14 @@ int VerifySnapshots(const std::vector<std::string>& targets, const SnapOptions& 
     if (IsPlaceholder(line, present) || !named.insert(Lower(line.fileName)).second) continue;
     SnapshotTarget target;
     target.shown = line.fileName;
-    ResolveInWindows(std::string(kSnapshotFolder) + "\\" + line.fileName, &target.path);
+    target.path = SnapshotFile(line.fileName);
     VerifyOne(target, &tally);
   }
   for (const std::string& name : files) {
     if (named.count(name)) continue;
     SnapshotTarget target;
     target.shown = name;
-    ResolveInWindows(std::string(kSnapshotFolder) + "\\" + name, &target.path);
+    target.path = SnapshotFile(name);
     PrintLine(name + TW_MESSAGE(": not named by the index", "：索引中没有此文件"));
     ++tally.unlisted;
     VerifyOne(target, &tally);

@@ -12,6 +12,20 @@
 
 #include "layer.h"
 
+// A file or folder named inside the installation's Windows folder (a
+// relative name, components joined by backslashes, looked up as the engine
+// looks names up) or by a path of the system the tool runs on.
+struct SnapPath {
+  static SnapPath InWindows(const std::string& relative) { return SnapPath{true, relative}; }
+  static SnapPath OnHost(const std::string& path) { return SnapPath{false, path}; }
+  SnapPath WithSuffix(const std::string& suffix) const { return SnapPath{inWindows, name + suffix}; }
+  bool inWindows;
+  std::string name;
+};
+
+// How messages show a path: as a path of the system the tool runs on.
+std::string ShowPath(const SnapPath& path);
+
 // An open file, owned: closed by the destructor.
 class SnapFile {
  public:
@@ -20,9 +34,9 @@ class SnapFile {
   SnapFile(const SnapFile&) = delete;
   SnapFile& operator=(const SnapFile&) = delete;
 
-  bool OpenForReading(const std::string& path);
+  bool OpenForReading(const SnapPath& path);
   // Creates a file that must not exist yet, for writing.
-  bool CreateNew(const std::string& path);
+  bool CreateNew(const SnapPath& path);
   // Reads up to size bytes, fewer only at the end of the file.
   bool Read(void* buffer, size_t size, size_t* done);
   bool Write(const void* buffer, size_t size);
@@ -41,23 +55,19 @@ class SnapFile {
 // any case. False with a reason when either is not a folder.
 bool SetInstallation(const std::string& drive, const std::string& systemRoot, std::string* why);
 
-// The host path of a name in the Windows folder ("twsafe\\bkinfo.dat"),
-// looked up as the engine looks names up.
-bool ResolveInWindows(const std::string& relative, std::string* path);
-
-// The engine's name of the same file, for the engine's profile writer.
+// The engine's name of a file in the Windows folder, for the engine's
+// profile writer.
 bool EngineNameInWindows(const std::string& relative, std::vector<TwChar>* name);
 
 // The regular files of a folder, by name.
-bool ListFolderFiles(const std::string& folder, std::vector<std::string>* names);
+bool ListFolderFiles(const SnapPath& folder, std::vector<std::string>* names);
 
-bool PathExists(const std::string& path);
+bool PathExists(const SnapPath& path);
 // Renames from to to, replacing a file at to.
-bool RenameOver(const std::string& from, const std::string& to);
-bool RemoveFile(const std::string& path);
+bool RenameOver(const SnapPath& from, const SnapPath& to);
+bool RemoveFile(const SnapPath& path);
 // Whether path, once every link and ".." is resolved, lies in folder.
-bool PathResolvesInto(const std::string& path, const std::string& folder);
-std::string JoinPath(const std::string& folder, const std::string& name);
+bool PathResolvesInto(const SnapPath& path, const SnapPath& folder);
 
 // Local date and time as YYYYMMDD-HHMMSS, for names of kept copies.
 std::string LocalTimeStamp();

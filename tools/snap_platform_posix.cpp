@@ -42,11 +42,28 @@ bool ResolvePath(const std::string& path, std::string* resolved) {
   return true;
 }
 
+// The host path of a name: a name in the Windows folder is looked up by the
+// host layer.
+bool HostPath(const SnapPath& path, std::string* hostPath) {
+  if (!path.inWindows) {
+    *hostPath = path.name;
+    return true;
+  }
+  return HostLayerMapName(NativeWindowsName(path.name).c_str(), hostPath);
+}
+
 }  // namespace
 
-bool SnapFile::OpenForReading(const std::string& path) {
+std::string ShowPath(const SnapPath& path) {
+  std::string shown;
+  if (!path.inWindows || !HostPath(path, &shown)) shown = path.name;
+  return shown;
+}
+
+bool SnapFile::OpenForReading(const SnapPath& name) {
   Close();
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  std::string path;
+  int fd = HostPath(name, &path) ? open(path.c_str(), O_RDONLY | O_CLOEXEC) : -1;
   struct stat info;
   if (fd >= 0 && (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
     close(fd);
@@ -56,10 +73,11 @@ bool SnapFile::OpenForReading(const std::string& path) {
   return fd >= 0;
 }
 
-bool SnapFile::CreateNew(const std::string& path) {
+bool SnapFile::CreateNew(const SnapPath& name) {
   Close();
+  std::string path;
   // O_EXCL never follows a link planted at the name.
-  m_handle = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  m_handle = HostPath(name, &path) ? open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644) : -1;
   return m_handle >= 0;
 }
 
@@ -120,10 +138,6 @@ bool SetInstallation(const std::string& drive, const std::string& systemRoot, st
   return true;
 }
 
-bool ResolveInWindows(const std::string& relative, std::string* path) {
-  return HostLayerMapName(NativeWindowsName(relative).c_str(), path);
-}
-
 bool EngineNameInWindows(const std::string& relative, std::vector<TwChar>* name) {
   std::u16string native = NativeWindowsName(relative);
   name->assign(native.begin(), native.end());
@@ -131,8 +145,9 @@ bool EngineNameInWindows(const std::string& relative, std::vector<TwChar>* name)
   return true;
 }
 
-bool ListFolderFiles(const std::string& folder, std::vector<std::string>* names) {
-  DIR* dir = opendir(folder.c_str());
+bool ListFolderFiles(const SnapPath& name, std::vector<std::string>* names) {
+  std::string folder;
+  DIR* dir = HostPath(name, &folder) ? opendir(folder.c_str()) : nullptr;
   if (!dir) return false;
   while (dirent* entry = readdir(dir)) {
     struct stat info;
@@ -143,24 +158,30 @@ bool ListFolderFiles(const std::string& folder, std::vector<std::string>* names)
   return true;
 }
 
-bool PathExists(const std::string& path) {
+bool PathExists(const SnapPath& name) {
+  std::string path;
   struct stat info;
-  return lstat(path.c_str(), &info) == 0;
+  return HostPath(name, &path) && lstat(path.c_str(), &info) == 0;
 }
 
-bool RenameOver(const std::string& from, const std::string& to) { return rename(from.c_str(), to.c_str()) == 0; }
+bool RenameOver(const SnapPath& from, const SnapPath& to) {
+  std::string source, target;
+  return HostPath(from, &source) && HostPath(to, &target) && rename(source.c_str(), target.c_str()) == 0;
+}
 
-bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
+bool RemoveFile(const SnapPath& name) {
+  std::string path;
+  return HostPath(name, &path) && unlink(path.c_str()) == 0;
+}
 
-bool PathResolvesInto(const std::string& path, const std::string& folder) {
-  std::string resolvedPath, resolvedFolder;
+bool PathResolvesInto(const SnapPath& name, const SnapPath& folderName) {
+  std::string path, folder, resolvedPath, resolvedFolder;
+  if (!HostPath(name, &path) || !HostPath(folderName, &folder)) return false;
   if (!ResolvePath(folder, &resolvedFolder)) return false;
   // A path that cannot be resolved is refused by the caller's own open.
   if (!ResolvePath(path, &resolvedPath)) return false;
   return resolvedPath == resolvedFolder || resolvedPath.rfind(resolvedFolder + "/", 0) == 0;
 }
-
-std::string JoinPath(const std::string& folder, const std::string& name) { return folder + "/" + name; }
 
 std::string LocalTimeStamp() {
   time_t now = time(nullptr);

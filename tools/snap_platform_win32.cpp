@@ -28,19 +28,26 @@ std::string FullPath(const std::string& path) {
   return length && length < sizeof full ? WithoutTrailingSeparators(full) : std::string();
 }
 
+std::string JoinPath(const std::string& folder, const std::string& name) { return folder + "\\" + name; }
+
+// Windows looks names up without regard to case itself.
+std::string HostPath(const SnapPath& path) { return path.inWindows ? JoinPath(g_windows, path.name) : path.name; }
+
 }  // namespace
 
-bool SnapFile::OpenForReading(const std::string& path) {
+std::string ShowPath(const SnapPath& path) { return HostPath(path); }
+
+bool SnapFile::OpenForReading(const SnapPath& path) {
   Close();
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+  HANDLE file = CreateFileA(HostPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                             FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   m_handle = reinterpret_cast<intptr_t>(file);
   return file != INVALID_HANDLE_VALUE;
 }
 
-bool SnapFile::CreateNew(const std::string& path) {
+bool SnapFile::CreateNew(const SnapPath& path) {
   Close();
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileA(HostPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   m_handle = reinterpret_cast<intptr_t>(file);
   return file != INVALID_HANDLE_VALUE;
 }
@@ -104,11 +111,6 @@ bool SetInstallation(const std::string& drive, const std::string& systemRoot, st
   return true;
 }
 
-bool ResolveInWindows(const std::string& relative, std::string* path) {
-  *path = JoinPath(g_windows, relative);
-  return true;
-}
-
 bool EngineNameInWindows(const std::string& relative, std::vector<TwChar>* name) {
   std::string full = FullPath(JoinPath(g_windows, relative));
   if (full.empty()) return false;
@@ -119,9 +121,9 @@ bool EngineNameInWindows(const std::string& relative, std::vector<TwChar>* name)
   return MultiByteToWideChar(CP_ACP, 0, full.c_str(), -1, name->data(), units) == units;
 }
 
-bool ListFolderFiles(const std::string& folder, std::vector<std::string>* names) {
+bool ListFolderFiles(const SnapPath& folder, std::vector<std::string>* names) {
   WIN32_FIND_DATAA entry;
-  HANDLE search = FindFirstFileA(JoinPath(folder, "*").c_str(), &entry);
+  HANDLE search = FindFirstFileA(JoinPath(HostPath(folder), "*").c_str(), &entry);
   if (search == INVALID_HANDLE_VALUE) return false;
   do {
     if (!(entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
@@ -132,22 +134,22 @@ bool ListFolderFiles(const std::string& folder, std::vector<std::string>* names)
   return true;
 }
 
-bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-bool RenameOver(const std::string& from, const std::string& to) {
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+bool PathExists(const SnapPath& path) {
+  return GetFileAttributesA(HostPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+bool RenameOver(const SnapPath& from, const SnapPath& to) {
+  return MoveFileExA(HostPath(from).c_str(), HostPath(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
 
-bool PathResolvesInto(const std::string& path, const std::string& folder) {
-  std::string fullPath = FullPath(path), fullFolder = FullPath(folder);
+bool RemoveFile(const SnapPath& path) { return DeleteFileA(HostPath(path).c_str()) != 0; }
+
+bool PathResolvesInto(const SnapPath& path, const SnapPath& folder) {
+  std::string fullPath = FullPath(HostPath(path)), fullFolder = FullPath(HostPath(folder));
   if (fullPath.empty() || fullFolder.empty() || fullPath.size() < fullFolder.size()) return false;
   return _strnicmp(fullPath.c_str(), fullFolder.c_str(), fullFolder.size()) == 0 &&
          (fullPath.size() == fullFolder.size() || fullPath[fullFolder.size()] == '\\');
 }
-
-std::string JoinPath(const std::string& folder, const std::string& name) { return folder + "\\" + name; }
 
 std::string LocalTimeStamp() {
   SYSTEMTIME now;

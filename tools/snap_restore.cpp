@@ -54,8 +54,9 @@ bool LocateOrComplain(const std::string& text, SnapshotTarget* target) {
 
 }  // namespace
 
-int ExtractSection(const std::string& text, const std::string& sectionName, const std::string& out,
+int ExtractSection(const std::string& text, const std::string& sectionName, const std::string& outText,
                    const SnapOptions& options) {
+  SnapPath out = SnapPath::OnHost(outText);
   SnapshotTarget target;
   int index = SectionByName(sectionName);
   if (index < 0) {
@@ -64,12 +65,12 @@ int ExtractSection(const std::string& text, const std::string& sectionName, cons
     return 2;
   }
   if (!LocateOrComplain(text, &target)) return 2;
-  if (PathResolvesInto(out, SnapshotFolderPath())) {
-    PrintError(TW_MESSAGE("refusing an output in the snapshot folder: ", "拒绝输出到快照文件夹：") + out);
+  if (PathResolvesInto(out, SnapshotFolder())) {
+    PrintError(TW_MESSAGE("refusing an output in the snapshot folder: ", "拒绝输出到快照文件夹：") + outText);
     return 2;
   }
   if (PathExists(out) && !options.force) {
-    PrintError(out + TW_MESSAGE(" exists (--force replaces it)", " 已存在（--force 可覆盖）"));
+    PrintError(outText + TW_MESSAGE(" exists (--force replaces it)", " 已存在（--force 可覆盖）"));
     return 2;
   }
   SnapFile file;
@@ -77,12 +78,12 @@ int ExtractSection(const std::string& text, const std::string& sectionName, cons
   if (!OpenAndCheck(target, &file, &report)) return 1;
   if (!SectionUsable(target, report, index, options.force)) return 1;
   const SectionReport& section = report.sections[index];
-  std::string fresh = NewNameBeside(out);
+  SnapPath fresh = NewNameBeside(out);
   RemoveFile(fresh);
   if (!CopyRangeToNewFile(&file, section.offset, section.length, fresh, options, kSectionNames[index])) return 1;
   if (!RenameOver(fresh, out)) {
     RemoveFile(fresh);
-    PrintError(TW_MESSAGE("cannot rename into ", "无法重命名为 ") + out);
+    PrintError(TW_MESSAGE("cannot rename into ", "无法重命名为 ") + outText);
     return 1;
   }
   return section.fault == HiveFault::kNone ? 0 : 1;
@@ -96,23 +97,19 @@ int PrepareRestore(const std::string& day, const SnapOptions& options) {
   if (!OpenAndCheck(target, &file, &report)) return 1;
   if (!SectionUsable(target, report, kUserSection, false)) return 1;
 
-  std::string prepared;
-  if (!ResolveInWindows(kHiveToRestore, &prepared)) {
-    PrintError(TW_MESSAGE("no temp folder in the Windows folder", "Windows 文件夹中没有 temp 文件夹"));
-    return 1;
-  }
+  SnapPath prepared = SnapPath::InWindows(kHiveToRestore);
   const SectionReport& user = report.sections[kUserSection];
-  std::string fresh = NewNameBeside(prepared);
+  SnapPath fresh = NewNameBeside(prepared);
   RemoveFile(fresh);
   if (!CopyRangeToNewFile(&file, user.offset, user.length, fresh, options, kSectionNames[kUserSection])) return 1;
   if (!RenameOver(fresh, prepared)) {
     RemoveFile(fresh);
-    PrintError(TW_MESSAGE("cannot rename into ", "无法重命名为 ") + prepared);
+    PrintError(TW_MESSAGE("cannot rename into ", "无法重命名为 ") + ShowPath(prepared));
     return 1;
   }
   if (!SetRepairRequest("111")) return 1;
   PrintLine(TW_MESSAGE("the user hive of ", "已将 ") + target.shown +
-            TW_MESSAGE(" is ready in ", " 的用户配置单元放入 ") + prepared +
+            TW_MESSAGE(" is ready in ", " 的用户配置单元放入 ") + ShowPath(prepared) +
             TW_MESSAGE("; IsRepair and SignRun are 111: the next boot puts it in place",
                        "；IsRepair 和 SignRun 已设为 111，下次启动时生效"));
   return 0;
@@ -142,21 +139,17 @@ int RestoreSystem(const std::string& day, const SnapOptions& options) {
   // current hives and the new hives under temporary names, each flushed.
   // Only then are the new ones renamed into place, one rename per hive.
   std::string stamp = LocalTimeStamp();
-  std::string current[kUserSection], kept[kUserSection], fresh[kUserSection];
+  SnapPath current[kUserSection], kept[kUserSection], fresh[kUserSection];
+  bool hasKept[kUserSection] = {};
   bool written = true;
   for (int index = 0; index < kUserSection && written; ++index) {
-    if (!ResolveInWindows(kMachineHives[index], &current[index])) {
-      PrintError(TW_MESSAGE("no folder for ", "找不到位置：") + std::string(kMachineHives[index]));
-      written = false;
-      break;
-    }
+    current[index] = SnapPath::InWindows(kMachineHives[index]);
     SnapFile hive;
     uint64_t size = 0;
     if (hive.OpenForReading(current[index]) && hive.Size(&size)) {
-      kept[index] = current[index] + ".twsnap-" + stamp;
-      written = CopyRangeToNewFile(&hive, 0, size, kept[index], options,
-                                   kept[index].substr(kept[index].find_last_of("/\\") + 1));
-      if (!written) kept[index].clear();
+      kept[index] = current[index].WithSuffix(".twsnap-" + stamp);
+      std::string keptName = kept[index].name.substr(kept[index].name.find_last_of('\\') + 1);
+      hasKept[index] = written = CopyRangeToNewFile(&hive, 0, size, kept[index], options, keptName);
     }
     fresh[index] = NewNameBeside(current[index]);
     RemoveFile(fresh[index]);
@@ -166,8 +159,8 @@ int RestoreSystem(const std::string& day, const SnapOptions& options) {
   }
   if (!written) {
     for (int index = 0; index < kUserSection; ++index) {
-      if (!fresh[index].empty()) RemoveFile(fresh[index]);
-      if (!kept[index].empty()) RemoveFile(kept[index]);
+      if (!fresh[index].name.empty()) RemoveFile(fresh[index]);
+      if (hasKept[index]) RemoveFile(kept[index]);
     }
     PrintError(TW_MESSAGE("nothing was replaced", "未替换任何文件"));
     return 1;
@@ -176,21 +169,21 @@ int RestoreSystem(const std::string& day, const SnapOptions& options) {
   int replaced = 0;
   for (int index = 0; index < kUserSection; ++index) {
     if (!RenameOver(fresh[index], current[index])) {
-      PrintError(TW_MESSAGE("cannot rename into ", "无法重命名为 ") + current[index]);
+      PrintError(TW_MESSAGE("cannot rename into ", "无法重命名为 ") + ShowPath(current[index]));
       break;
     }
     ++replaced;
-    PrintLine(TW_MESSAGE("replaced ", "已替换 ") + current[index] + TW_MESSAGE(" with the ", "，来源：") +
+    PrintLine(TW_MESSAGE("replaced ", "已替换 ") + ShowPath(current[index]) + TW_MESSAGE(" with the ", "，来源：") +
               kSectionNames[index] + TW_MESSAGE(" hive of ", " 配置单元，快照 ") + target.shown);
   }
   for (int index = replaced; index < kUserSection; ++index) RemoveFile(fresh[index]);
   if (replaced) PrintLine(TW_MESSAGE("to undo, rename each kept copy back over its hive:",
                                      "如需撤销，请将保留的副本改回原名："));
   for (int index = 0; index < replaced; ++index) {
-    if (kept[index].empty()) {
-      PrintLine("  " + current[index] + TW_MESSAGE(" had no former hive", " 原先不存在"));
+    if (!hasKept[index]) {
+      PrintLine("  " + ShowPath(current[index]) + TW_MESSAGE(" had no former hive", " 原先不存在"));
     } else {
-      PrintLine("  " + kept[index] + "  ->  " + current[index]);
+      PrintLine("  " + ShowPath(kept[index]) + "  ->  " + ShowPath(current[index]));
     }
   }
   return replaced == kUserSection ? 0 : 1;

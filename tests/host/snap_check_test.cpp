@@ -31,7 +31,7 @@ SnapshotReport CheckBytes(const std::string& bytes) {
   close(fd);
   SnapFile file;
   SnapshotReport report;
-  EXPECT_TRUE(file.OpenForReading(path));
+  EXPECT_TRUE(file.OpenForReading(SnapPath::OnHost(path)));
   EXPECT_TRUE(CheckSnapshot(&file, &report));
   unlink(path);
   return report;
