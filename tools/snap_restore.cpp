@@ -52,6 +52,19 @@ bool LocateOrComplain(const std::string& text, SnapshotTarget* target) {
   return false;
 }
 
+// Writes a section under a new name beside target, then renames it over
+// target: target holds its old file or the whole new one at every instant.
+bool WriteSectionOver(SnapFile* file, int index, const SectionReport& section, const SnapPath& target,
+                      const SnapOptions& options) {
+  SnapPath fresh = NewNameBeside(target);
+  RemoveFile(fresh);
+  if (!CopyRangeToNewFile(file, section.offset, section.length, fresh, options, kSectionNames[index])) return false;
+  if (RenameOver(fresh, target)) return true;
+  RemoveFile(fresh);
+  PrintError(TW_MESSAGE("cannot rename into ", "无法重命名为 ") + ShowPath(target));
+  return false;
+}
+
 }  // namespace
 
 int ExtractSection(const std::string& text, const std::string& sectionName, const std::string& outText,
@@ -78,14 +91,7 @@ int ExtractSection(const std::string& text, const std::string& sectionName, cons
   if (!OpenAndCheck(target, &file, &report)) return 1;
   if (!SectionUsable(target, report, index, options.force)) return 1;
   const SectionReport& section = report.sections[index];
-  SnapPath fresh = NewNameBeside(out);
-  RemoveFile(fresh);
-  if (!CopyRangeToNewFile(&file, section.offset, section.length, fresh, options, kSectionNames[index])) return 1;
-  if (!RenameOver(fresh, out)) {
-    RemoveFile(fresh);
-    PrintError(TW_MESSAGE("cannot rename into ", "无法重命名为 ") + outText);
-    return 1;
-  }
+  if (!WriteSectionOver(&file, index, section, out, options)) return 1;
   return section.fault == HiveFault::kNone ? 0 : 1;
 }
 
@@ -98,15 +104,7 @@ int PrepareRestore(const std::string& day, const SnapOptions& options) {
   if (!SectionUsable(target, report, kUserSection, false)) return 1;
 
   SnapPath prepared = SnapPath::InWindows(kHiveToRestore);
-  const SectionReport& user = report.sections[kUserSection];
-  SnapPath fresh = NewNameBeside(prepared);
-  RemoveFile(fresh);
-  if (!CopyRangeToNewFile(&file, user.offset, user.length, fresh, options, kSectionNames[kUserSection])) return 1;
-  if (!RenameOver(fresh, prepared)) {
-    RemoveFile(fresh);
-    PrintError(TW_MESSAGE("cannot rename into ", "无法重命名为 ") + ShowPath(prepared));
-    return 1;
-  }
+  if (!WriteSectionOver(&file, kUserSection, report.sections[kUserSection], prepared, options)) return 1;
   if (!SetRepairRequest("111")) return 1;
   PrintLine(TW_MESSAGE("the user hive of ", "已将 ") + target.shown +
             TW_MESSAGE(" is ready in ", " 的用户配置单元放入 ") + ShowPath(prepared) +
