@@ -3,14 +3,9 @@
 ; the start back to the BIOS (INT 18h), which tries the next device of its
 ; boot order, the CD drive where there is one. A BIOS that comes back has no
 ; such device: say so, wait for a key and restart.
-        bits    16
-        org     0x7c00
-
-        jmp     start
-%include "print.inc"
+%include "boot.inc"
 
 start:
-        boot_start
         mov     si, trying
         call    print
         int     0x18

@@ -1,14 +1,9 @@
 ; WRLDR: the loader that the boot menu entry "c:\wrldr" chain-loads. This
 ; machine has no repair environment behind it, so it says so, tells how to get
 ; back to the boot menu, waits for a key and restarts.
-        bits    16
-        org     0x7c00
-
-        jmp     start
-%include "print.inc"
+%include "boot.inc"
 
 start:
-        boot_start
         mov     si, message
         call    print
         jmp     wait_key_and_restart

@@ -12,6 +12,9 @@ import subprocess
 import sys
 import unittest
 
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from test_files import read, write  # noqa: E402 (tests/wine)
+
 PACKAGE = None
 WINDOW_DRIVER = None
 WINE = os.environ.get("TW_WINE", "")
@@ -25,17 +28,6 @@ OLD_TIME = 1000000000  # 2001: a time no copy made by the test can have
 
 def wine(*args, **kwargs):
     return subprocess.run([WINE] + list(args), capture_output=True, timeout=kwargs.get("timeout", 120))
-
-
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
-
-
-def write(path, data):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, "wb") as f:
-        f.write(data)
 
 
 def built_files():
