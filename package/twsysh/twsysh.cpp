@@ -16,28 +16,28 @@ const char kPackageFolder[] = "c:\\sysh\\kest";
 
 // Puts the packaged file with this id in place. False when it is missing
 // from the program or could not be written.
-bool UnpackFile(UINT id, const std::string& relativeName) {
-    HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(id), RT_RCDATA);
-    HGLOBAL loaded = found ? LoadResource(nullptr, found) : nullptr;
+bool UnpackFile(HINSTANCE instance, UINT id, const std::string& relativeName) {
+    HRSRC found = FindResourceA(instance, MAKEINTRESOURCEA(id), RT_RCDATA);
+    HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
     const void* data = loaded ? LockResource(loaded) : nullptr;
     if (!data)
         return false;
     std::string path = std::string(kPackageFolder) + "\\" + relativeName;
     return package::CreateFolderPath(package::FolderOf(path)) &&
-           package::WriteFileInPlace(path, data, SizeofResource(nullptr, found));
+           package::WriteFileInPlace(path, data, SizeofResource(instance, found));
 }
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // A failed file does not stop the others: the more of the package is
     // current, the better; the exit status still tells of the failure.
     bool allPlaced = package::CreateFolderPath(kPackageFolder);
     UINT count = 0;
     char relativeName[MAX_PATH];
-    while (LoadStringA(nullptr, count + 1, relativeName, sizeof relativeName) > 0) {
+    while (LoadStringA(instance, count + 1, relativeName, sizeof relativeName) > 0) {
         ++count;
-        allPlaced = UnpackFile(count, relativeName) && allPlaced;
+        allPlaced = UnpackFile(instance, count, relativeName) && allPlaced;
     }
     return allPlaced && count > 0 ? 0 : 1;
 }
