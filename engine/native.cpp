@@ -17,40 +17,9 @@ const TwChar* const kSystemHives[] = {
 };
 
 constexpr uint32_t kChunkSize = 1024;
-constexpr int kSectionHeaderSize = 256;
 constexpr size_t kNarrowPathSize = 256;
 constexpr size_t kWidePathUnits = 384;  // 768 bytes
 constexpr size_t kHeapPathUnits = 128;  // a 256-byte block
-
-// Copies size bytes from source's position to target's position in pieces of
-// at most kChunkSize. False at the first read or write that falls short: a
-// snapshot with stale bytes in it is worse than none.
-bool CopyBytes(TwHandle source, TwHandle target, uint32_t size) {
-  char chunk[kChunkSize];
-  while (size) {
-    uint32_t piece = size < kChunkSize ? size : kChunkSize;
-    uint32_t read = 0, written = 0;
-    if (!LayerReadFile(source, chunk, piece, nullptr, &read) || read != piece) return false;
-    if (!LayerWriteFile(target, chunk, piece, nullptr, &written) || written != piece) return false;
-    size -= piece;
-  }
-  return true;
-}
-
-// The size of an open file, when a section header can state it as "%d".
-bool QueryCopySize(TwHandle file, uint32_t* size) {
-  uint64_t endOfFile = 0;
-  if (!LayerQueryFileSize(file, &endOfFile) || endOfFile > 0x7FFFFFFFu) return false;
-  *size = static_cast<uint32_t>(endOfFile);
-  return true;
-}
-
-bool FileExists(const TwChar* name) {
-  TwHandle file;
-  if (!OpenFile(name, &file, kDispositionOpenExisting)) return false;
-  LayerCloseFile(file);
-  return true;
-}
 
 // The index must open and its header must scan as a count.
 bool IndexIsUsable() {
@@ -95,24 +64,54 @@ bool CopyUserHive(TwHandle snapshot) {
   return MyCopyFile(userHive, snapshot);
 }
 
-// Creates the day's snapshot file. Creating a new file only is what limits the
-// snapshots to one a day; but a file of the day that the index does not list
-// is what an interrupted boot left behind, and is taken again.
-bool CreateSnapshotFile(const TwChar* path, const char* indexDate, TwHandle* snapshot) {
-  if (OpenFile(path, snapshot, kDispositionCreateNew)) return true;
-  TwHandle index;
-  if (!OpenFile(kIndexPath, &index, kDispositionOpenExisting)) return false;
-  bool listed = IndexListsDate(index, indexDate);
-  LayerCloseFile(index);
-  return !listed && DeleteFile(path) && OpenFile(path, snapshot, kDispositionCreateNew);
-}
-
 // Writes the snapshot's four sections. False when any is missing or short.
 bool WriteSnapshotSections(TwHandle snapshot) {
   for (const TwChar* hive : kSystemHives) {
     if (!MyCopyFile(hive, snapshot)) return false;
   }
   return CopyUserHive(snapshot);
+}
+
+bool DayIsListed(const char* indexDate) {
+  TwHandle index;
+  if (!OpenFile(kIndexPath, &index, kDispositionOpenExisting)) return false;
+  bool listed = IndexListsDate(index, indexDate);
+  LayerCloseFile(index);
+  return listed;
+}
+
+// Writes the day's snapshot file and records it. The pending record names the
+// file before it exists, so that an interruption anywhere up to the new index
+// is finished by the next boot instead of leaving a file that no line names.
+bool TakeSnapshot(const TwChar* path, const char* indexDate) {
+  if (!RecordPendingSnapshot(0, indexDate)) return false;
+  TwHandle snapshot;
+  if (!OpenFile(path, &snapshot, kDispositionCreateNew)) {
+    ClearPendingSnapshots();
+    return false;
+  }
+  bool complete = WriteSnapshotSections(snapshot);
+  LayerCloseFile(snapshot);
+  if (!complete) {
+    // An incomplete snapshot would block the day and never be rotated away.
+    DeleteFile(path);
+    ClearPendingSnapshots();
+    return false;
+  }
+  HandleBackupInfo(indexDate);
+  return true;
+}
+
+// One snapshot a day. A file of the day that is whole is kept (on a restore
+// day it holds the hive from before the restore) and recorded when the index
+// does not list it yet; one cut short is taken again.
+bool SnapshotDay(const TwChar* path, const char* indexDate) {
+  TwHandle existing;
+  if (!OpenFile(path, &existing, kDispositionOpenExisting)) return TakeSnapshot(path, indexDate);
+  bool whole = SnapshotIsWhole(existing);
+  LayerCloseFile(existing);
+  if (whole) return !DayIsListed(indexDate) && HandleBackupInfo(indexDate);
+  return DeleteFile(path) && TakeSnapshot(path, indexDate);
 }
 
 // Whether the file first is a prefix of (or equal to) the file second: what a
@@ -190,6 +189,33 @@ bool OpenFile(const TwChar* FileName, TwHandle* FileHandle, uint32_t singed) {
 
 bool DeleteFile(const TwChar* FileName) { return LayerDeleteFile(FileName); }
 
+bool FileExists(const TwChar* name) {
+  TwHandle file;
+  if (!OpenFile(name, &file, kDispositionOpenExisting)) return false;
+  LayerCloseFile(file);
+  return true;
+}
+
+// A snapshot with stale bytes in it is worse than none: a short piece ends the copy.
+bool CopyFileBytes(TwHandle source, TwHandle target, uint32_t size) {
+  char chunk[kChunkSize];
+  while (size) {
+    uint32_t piece = size < kChunkSize ? size : kChunkSize;
+    uint32_t read = 0, written = 0;
+    if (!LayerReadFile(source, chunk, piece, nullptr, &read) || read != piece) return false;
+    if (!LayerWriteFile(target, chunk, piece, nullptr, &written) || written != piece) return false;
+    size -= piece;
+  }
+  return true;
+}
+
+bool QueryCopySize(TwHandle file, uint32_t* size) {
+  uint64_t endOfFile = 0;
+  if (!LayerQueryFileSize(file, &endOfFile) || endOfFile > 0x7FFFFFFFu) return false;
+  *size = static_cast<uint32_t>(endOfFile);
+  return true;
+}
+
 bool MyCopyFile(const TwChar* SourceFile, TwHandle hFileTarget) {
   TwHandle source;
   if (!OpenFile(SourceFile, &source, kDispositionOpenExisting)) {
@@ -200,12 +226,10 @@ bool MyCopyFile(const TwChar* SourceFile, TwHandle hFileTarget) {
   bool copied = QueryCopySize(source, &size);
   if (copied) {
     char header[kSectionHeaderSize];
-    memset(header, 0, sizeof header);
-    TextBuilder text(header, sizeof header);
-    text.AppendDecimal(size);
+    FormatSectionHeader(header, size);
     uint32_t written = 0;
     copied = LayerWriteFile(hFileTarget, header, sizeof header, nullptr, &written) &&
-             written == sizeof header && CopyBytes(source, hFileTarget, size);
+             written == sizeof header && CopyFileBytes(source, hFileTarget, size);
   }
   LayerCloseFile(source);
   return copied;
@@ -223,7 +247,7 @@ bool MyMoveFile(const TwChar* SourceFile, const TwChar* TargetFile) {
     return false;
   }
   uint32_t size = 0;
-  bool copied = QueryCopySize(source, &size) && CopyBytes(source, target, size);
+  bool copied = QueryCopySize(source, &size) && CopyFileBytes(source, target, size);
   LayerCloseFile(source);
   LayerCloseFile(target);
   return copied;
@@ -231,6 +255,9 @@ bool MyMoveFile(const TwChar* SourceFile, const TwChar* TargetFile) {
 
 bool BackupSysFile() {
   if (!IndexIsUsable() || !FileExists(kSettingsPath)) return false;
+  // An update left unfinished is finished first; when it cannot be, no new
+  // one is started on top of it.
+  if (!FinishPendingSnapshots()) return false;
 
   TwHeap heap = LayerCreateHeap();
   if (!heap) return false;
@@ -247,18 +274,8 @@ bool BackupSysFile() {
     TextBuilder date(indexDate, sizeof indexDate);
     date.AppendDecimal(year).AppendChar('-').AppendDecimal(month).AppendChar('-').AppendDecimal(day);
 
-    TwHandle snapshot;
-    if (name.ok() && LayerWidenText(narrow, snapshotPath, kHeapPathUnits) &&
-        CreateSnapshotFile(snapshotPath, indexDate, &snapshot)) {
-      bool complete = WriteSnapshotSections(snapshot);
-      if (complete) {
-        HandleBackupInfo(indexDate);
-        recorded = true;
-      }
-      LayerCloseFile(snapshot);
-      // An incomplete snapshot would block the day and never be rotated away.
-      if (!complete) DeleteFile(snapshotPath);
-    }
+    recorded = name.ok() && date.ok() && LayerWidenText(narrow, snapshotPath, kHeapPathUnits) &&
+               SnapshotDay(snapshotPath, indexDate);
     LayerFreeHeap(heap, snapshotPath);
   }
   LayerDestroyHeap(heap);
