@@ -114,9 +114,11 @@ bool SnapshotDay(const TwChar* path, const char* indexDate) {
   return DeleteFile(path) && TakeSnapshot(path, indexDate);
 }
 
-// Whether the file first is a prefix of (or equal to) the file second: what a
-// copy from second into first leaves when it was cut off.
-bool IsPrefixOf(const TwChar* first, const TwChar* second) {
+// Whether the file first is a leading part of (or equal to) the file second:
+// what a copy from second into first leaves when it was cut off. *equal
+// tells whether the two are the same bytes.
+bool IsPrefixOf(const TwChar* first, const TwChar* second, bool* equal) {
+  *equal = false;
   TwHandle a, b;
   if (!OpenFile(first, &a, kDispositionOpenExisting)) return false;
   if (!OpenFile(second, &b, kDispositionOpenExisting)) {
@@ -136,47 +138,66 @@ bool IsPrefixOf(const TwChar* first, const TwChar* second) {
   }
   LayerCloseFile(a);
   LayerCloseFile(b);
+  *equal = prefix && sizeA == sizeB;
   return prefix;
 }
 
-// "111": puts the hive to restore in place of the user hive, keeping the old
-// one as the saved hive.
-bool RestoreUserHive(TwHandle settings, const TwChar* userHive, const TwChar* savedHive) {
-  if (!FileExists(kHiveToRestore)) return false;
-  // A user hive that is missing, or that is the beginning of the hive to
-  // restore, is what an interrupted restore left: the saved hive already holds
-  // the user's own hive then, and must not be overwritten.
-  bool interrupted = FileExists(savedHive) &&
-                     (!FileExists(userHive) || IsPrefixOf(userHive, kHiveToRestore));
-  if (!interrupted) {
-    DeleteFile(savedHive);
-    if (!MyMoveFile(userHive, savedHive)) return false;
-  }
-  DeleteFile(userHive);
-  bool replaced = MyMoveFile(kHiveToRestore, userHive);
-  if (!replaced) {
-    // Never leave the user without a hive: the saved copy is the old one.
-    DeleteFile(userHive);
-    MyMoveFile(savedHive, userHive);
-  } else {
-    DeleteFile(kHiveToRestore);
-  }
-  WriteIniFile(settings, "IsRepair", "000");
-  return replaced;
+// The three hive files of the user's folder that a restore moves between.
+struct UserHives {
+  TwChar user[kWidePathUnits];   // NTUSER.DAT, the hive the log-on loads
+  TwChar saved[kWidePathUnits];  // BKDATA3.DAT, the hive from before the last restore
+  TwChar copy[kWidePathUnits];   // where a hive is copied before it is renamed into place
+};
+
+// Copies source beside the user hive and renames the copy over it: the user
+// hive is at every instant either what it was or the whole of source.
+bool PutHiveInPlace(const TwChar* source, const UserHives& hives) {
+  DeleteFile(hives.copy);  // what an interrupted copy left
+  if (MyMoveFile(source, hives.copy) && LayerRenameFile(hives.copy, hives.user)) return true;
+  DeleteFile(hives.copy);
+  return false;
 }
 
-// "222": puts the saved hive back in place of the user hive.
-bool UndoUserHiveRestore(TwHandle settings, const TwChar* userHive, const TwChar* savedHive) {
-  if (!FileExists(savedHive)) return false;
-  DeleteFile(userHive);
-  if (!MyMoveFile(savedHive, userHive)) {
-    // The user hive is gone: keep the request, so that the next boot puts the
-    // saved hive in place instead of leaving the user without one.
-    DeleteFile(userHive);
-    return false;
+// "111": puts the hive to restore in place of the user hive, keeping the old
+// one as the saved hive. Every step is a rename or a copy into a spare file,
+// so that one whole copy of the user's own hive stands at every instant, as
+// the user hive or as the saved hive; the flag is cleared only when the user
+// hive is whole.
+bool RestoreUserHive(TwHandle settings, const UserHives& hives) {
+  if (!FileExists(kHiveToRestore)) return false;
+  bool inPlace = false, sameAsSaved = false;
+  bool userHive = FileExists(hives.user);
+  bool partOfRestore = userHive && IsPrefixOf(hives.user, kHiveToRestore, &inPlace);
+  // Equal to the hive to restore: an earlier boot put it in place and was
+  // cut off before it could tidy up.
+  if (!inPlace) {
+    // A user hive that is the beginning of the hive to restore or of the saved
+    // hive is a copy that an interruption cut short, not the user's own: the
+    // saved hive holds that, and must not be overwritten.
+    bool partOfSaved = userHive && IsPrefixOf(hives.user, hives.saved, &sameAsSaved) && !sameAsSaved;
+    bool own = userHive && !partOfRestore && !partOfSaved;
+    if (own ? !LayerRenameFile(hives.user, hives.saved) : !FileExists(hives.saved)) return false;
+    if (!PutHiveInPlace(kHiveToRestore, hives)) {
+      // The user's own hive goes back in place; the hive to restore is kept.
+      if (!LayerRenameFile(hives.saved, hives.user)) return false;
+      WriteIniFile(settings, "IsRepair", "000");
+      return false;
+    }
   }
+  DeleteFile(kHiveToRestore);
   WriteIniFile(settings, "IsRepair", "000");
   return true;
+}
+
+// "222": puts a copy of the saved hive in place of the user hive; the saved
+// hive stays, so that a later request still finds it.
+bool UndoUserHiveRestore(TwHandle settings, const UserHives& hives) {
+  if (!FileExists(hives.saved)) return false;
+  bool placed = PutHiveInPlace(hives.saved, hives);
+  // A failed copy leaves the user hive as it was: the request is done with
+  // as long as there is one.
+  if (placed || FileExists(hives.user)) WriteIniFile(settings, "IsRepair", "000");
+  return placed;
 }
 
 }  // namespace
@@ -294,13 +315,12 @@ bool HandleRepairNtuser() {
   bool undo = strcmp(request, "222") == 0;
 
   bool done = !restore && !undo;
-  TwChar userHive[kWidePathUnits];
-  TwChar savedHive[kWidePathUnits];
+  UserHives hives;
   // Without the user's folder a request cannot be carried out; it stays.
-  if (!done && named && BuildUserFilePath(userpath, "NTUSER.DAT", userHive) &&
-      BuildUserFilePath(userpath, "BKDATA3.DAT", savedHive)) {
-    done = restore ? RestoreUserHive(settings, userHive, savedHive)
-                   : UndoUserHiveRestore(settings, userHive, savedHive);
+  if (!done && named && BuildUserFilePath(userpath, "NTUSER.DAT", hives.user) &&
+      BuildUserFilePath(userpath, "BKDATA3.DAT", hives.saved) &&
+      BuildUserFilePath(userpath, "TWHIVE.TMP", hives.copy)) {
+    done = restore ? RestoreUserHive(settings, hives) : UndoUserHiveRestore(settings, hives);
   }
   LayerCloseFile(settings);
   return done;
