@@ -122,20 +122,30 @@ bool SnapshotFileName(const char* Date, char* name, size_t size) {
   return text.ok();
 }
 
-void DelFilesFromDate(const char* AddDate) {
+namespace {
+
+// Deletes the snapshot file of an index date. True when no such file is left
+// (deleted, or not there); a date that names no file leaves nothing to delete.
+bool DeleteSnapshotOfDate(const char* date) {
   char fileName[48];
-  if (!SnapshotFileName(AddDate, fileName, sizeof fileName)) return;
+  if (!SnapshotFileName(date, fileName, sizeof fileName)) return true;
   char name[64];
   TextBuilder text(name, sizeof name);
   text.Append("\\SystemRoot\\twsafe\\").Append(fileName);
 
   TwHeap heap = LayerCreateHeap();
-  if (!heap) return;
+  if (!heap) return false;
   TwChar* path = static_cast<TwChar*>(LayerAllocateHeap(heap, kHeapPathUnits * sizeof(TwChar)));
-  if (path && text.ok() && LayerWidenText(name, path, kHeapPathUnits)) DeleteFile(path);
+  bool gone = path && text.ok() && LayerWidenText(name, path, kHeapPathUnits) &&
+              (DeleteFile(path) || !FileExists(path));
   if (path) LayerFreeHeap(heap, path);
   LayerDestroyHeap(heap);
+  return gone;
 }
+
+}  // namespace
+
+void DelFilesFromDate(const char* AddDate) { DeleteSnapshotOfDate(AddDate); }
 
 IndexUpdate UpdateIndexFile(TwHandle hBKInfoFile, const char* AddDate, TBackupItem* dropped) {
   memset(dropped, 0, sizeof *dropped);
@@ -195,30 +205,40 @@ IndexUpdate UpdateIndexFile(TwHandle hBKInfoFile, const char* AddDate, TBackupIt
   return IndexUpdate::kRecorded;
 }
 
-bool IndexListsDate(TwHandle hBKInfoFile, const char* Date) {
-  // Dates that differ as text may name one file ("2026-1-11", "202-60-111"):
-  // what counts is the file name.
+namespace {
+
+enum class Listing { kListed, kUnlisted, kUnknown };
+
+// Whether a line of the index names the same snapshot file as Date. Dates
+// that differ as text may name one file ("2026-1-11", "202-60-111"): what
+// counts is the file name. kUnknown when a slot could be read only in part.
+Listing FindDate(TwHandle index, const char* Date) {
   char wanted[48];
-  if (!SnapshotFileName(Date, wanted, sizeof wanted)) return false;
-  for (int index = 1; index <= kLastCarrySlot; ++index) {
+  if (!SnapshotFileName(Date, wanted, sizeof wanted)) return Listing::kUnlisted;
+  for (int slot = 1; slot <= kLastCarrySlot; ++slot) {
     char line[kSlotBufferSize];
-    // A slot read only in part might name it: keep the file then.
-    if (ReadProfileSlot(hBKInfoFile, index, line) == SlotRead::kBroken) return true;
+    if (ReadProfileSlot(index, slot, line) == SlotRead::kBroken) return Listing::kUnknown;
     TBackupItem item;
     char named[48];
     if (SplitLine(line, '\t', &item) && SnapshotFileName(item.Date, named, sizeof named) &&
         strcmp(named, wanted) == 0) {
-      return true;
+      return Listing::kListed;
     }
   }
-  return false;
+  return Listing::kUnlisted;
+}
+
+}  // namespace
+
+bool IndexListsDate(TwHandle hBKInfoFile, const char* Date) {
+  return FindDate(hBKInfoFile, Date) != Listing::kUnlisted;
 }
 
 namespace {
 
 // Writes a copy of the freshly opened index, updated, as the new index. The
 // copy keeps every byte of the index that the update does not rewrite.
-IndexUpdate WriteNewIndex(TwHandle index, const char* AddDate, TBackupItem* dropped, bool* dropFile) {
+IndexUpdate WriteNewIndex(TwHandle index, const char* AddDate, TBackupItem* dropped) {
   DeleteFile(kNewIndexPath);  // what an interrupted update left
   TwHandle copy;
   if (!OpenFile(kNewIndexPath, &copy, kDispositionCreateNew)) return IndexUpdate::kFailed;
@@ -227,9 +247,48 @@ IndexUpdate WriteNewIndex(TwHandle index, const char* AddDate, TBackupItem* drop
   IndexUpdate update = QueryCopySize(index, &size) && CopyFileBytes(index, copy, size)
                            ? UpdateIndexFile(copy, AddDate, dropped)
                            : IndexUpdate::kFailed;
-  *dropFile = update == IndexUpdate::kRecorded && dropped->Date[0] && !IndexListsDate(copy, dropped->Date);
   LayerCloseFile(copy);
   return update;
+}
+
+// Settles the pending record against the index as it stands: the file of the
+// line that left is deleted when no line names it; the new day's file, when
+// the index does not list it, is recorded now (recordDay) if whole, else
+// deleted. The record goes when nothing is left to settle. True then.
+bool SettlePendingSnapshots(bool recordDay) {
+  TwHandle record;
+  if (!OpenFile(kPendingPath, &record, kDispositionOpenExisting)) return true;
+  char day[kSlotBufferSize], leaving[kSlotBufferSize];
+  SlotRead dayRead = ReadProfileSlot(record, 0, day);
+  SlotRead leavingRead = ReadProfileSlot(record, 1, leaving);
+  LayerCloseFile(record);
+  if (dayRead == SlotRead::kBroken || leavingRead == SlotRead::kBroken) return false;
+
+  TwHandle index;
+  if (!OpenFile(kIndexPath, &index, kDispositionOpenExisting)) return false;
+  Listing dayListing = FindDate(index, day);
+  Listing leavingListing = FindDate(index, leaving);
+  LayerCloseFile(index);
+  if (dayListing == Listing::kUnknown || leavingListing == Listing::kUnknown) return false;
+  if (leavingListing == Listing::kUnlisted && !DeleteSnapshotOfDate(leaving)) return false;
+  if (dayListing == Listing::kListed || !recordDay) return ClearPendingSnapshots();
+
+  // The new day's file: recorded now when whole, deleted when cut short.
+  char fileName[48], name[64];
+  TwChar path[kHeapPathUnits];
+  TextBuilder text(name, sizeof name);
+  text.Append("\\SystemRoot\\twsafe\\");
+  if (!SnapshotFileName(day, fileName, sizeof fileName)) return ClearPendingSnapshots();
+  text.Append(fileName);
+  if (!text.ok() || !LayerWidenText(name, path, kHeapPathUnits)) return ClearPendingSnapshots();
+  TwHandle snapshot;
+  bool whole = false;
+  if (OpenFile(path, &snapshot, kDispositionOpenExisting)) {
+    whole = SnapshotIsWhole(snapshot);
+    LayerCloseFile(snapshot);
+  }
+  if (whole) return HandleBackupInfo(day) || !FileExists(kPendingPath);
+  return (DeleteFile(path) || !FileExists(path)) && ClearPendingSnapshots();
 }
 
 }  // namespace
@@ -241,8 +300,7 @@ bool HandleBackupInfo(const char* AddDate) {
     return false;
   }
   TBackupItem dropped;
-  bool dropFile = false;
-  IndexUpdate update = WriteNewIndex(index, AddDate, &dropped, &dropFile);
+  IndexUpdate update = WriteNewIndex(index, AddDate, &dropped);
   LayerCloseFile(index);
   if (update != IndexUpdate::kRecorded) {
     DeleteFile(kNewIndexPath);
@@ -251,14 +309,14 @@ bool HandleBackupInfo(const char* AddDate) {
     if (update == IndexUpdate::kRefused) ClearPendingSnapshots();
     return false;
   }
-  // The dropped file is named in the pending record before the new index
-  // stands, and deleted after: a cut in between leaves it to the next boot.
-  if ((dropFile && !RecordPendingSnapshot(1, dropped.Date)) || !LayerRenameFile(kNewIndexPath, kIndexPath)) {
+  // The dropped line's file is named in the pending record before the new
+  // index stands, and deleted after, once the new index shows that no line
+  // names it; a cut in between leaves it to the next boot.
+  if ((dropped.Date[0] && !RecordPendingSnapshot(1, dropped.Date)) || !LayerRenameFile(kNewIndexPath, kIndexPath)) {
     DeleteFile(kNewIndexPath);
     return false;
   }
-  if (dropFile) DelFilesFromDate(dropped.Date);
-  ClearPendingSnapshots();
+  SettlePendingSnapshots(false);
   return true;
 }
 
@@ -279,41 +337,4 @@ bool RecordPendingSnapshot(int slot, const char* Date) {
 
 bool ClearPendingSnapshots() { return DeleteFile(kPendingPath) || !FileExists(kPendingPath); }
 
-bool FinishPendingSnapshots() {
-  TwHandle record;
-  if (!OpenFile(kPendingPath, &record, kDispositionOpenExisting)) return true;
-  char recorded[kSlotBufferSize], leaving[kSlotBufferSize];
-  SlotRead recordedRead = ReadProfileSlot(record, 0, recorded);
-  SlotRead leavingRead = ReadProfileSlot(record, 1, leaving);
-  LayerCloseFile(record);
-
-  TwHandle index;
-  if (!OpenFile(kIndexPath, &index, kDispositionOpenExisting)) return false;
-  bool leavingNamed = leavingRead != SlotRead::kWhole || IndexListsDate(index, leaving);
-  bool recordedNamed = recordedRead != SlotRead::kWhole || IndexListsDate(index, recorded);
-  LayerCloseFile(index);
-  if (!leavingNamed) DelFilesFromDate(leaving);
-  if (recordedNamed) return ClearPendingSnapshots();
-
-  // The new day's file: recorded now when whole, deleted when cut short.
-  char fileName[48], name[64];
-  TwChar path[kHeapPathUnits];
-  TextBuilder text(name, sizeof name);
-  if (SnapshotFileName(recorded, fileName, sizeof fileName)) text.Append("\\SystemRoot\\twsafe\\").Append(fileName);
-  if (text.length() == 0 || !text.ok() || !LayerWidenText(name, path, kHeapPathUnits)) {
-    return ClearPendingSnapshots();
-  }
-  TwHandle snapshot;
-  bool whole = false;
-  if (OpenFile(path, &snapshot, kDispositionOpenExisting)) {
-    whole = SnapshotIsWhole(snapshot);
-    LayerCloseFile(snapshot);
-  }
-  if (whole) {
-    HandleBackupInfo(recorded);
-  } else {
-    DeleteFile(path);
-    ClearPendingSnapshots();
-  }
-  return !FileExists(kPendingPath);
-}
+bool FinishPendingSnapshots() { return SettlePendingSnapshots(true); }
