@@ -19,7 +19,6 @@ constexpr size_t kDataSizeOffset = 40;
 constexpr size_t kBinOffsetOffset = 4;
 constexpr size_t kBinSizeOffset = 8;
 constexpr uint32_t kCellAlignment = 8;
-constexpr size_t kMaxHeaderDigits = 19;  // stays below 2^63
 
 }  // namespace
 
@@ -43,17 +42,13 @@ const char* DescribeFault(HiveFault fault) {
 }
 
 HiveFault ParseSectionHeader(const uint8_t* header, uint64_t* length) {
-  size_t digits = 0;
-  uint64_t value = 0;
-  while (digits < kSectionHeaderBytes && header[digits] >= '0' && header[digits] <= '9') {
-    value = value * 10 + (header[digits] - '0');
-    ++digits;
-  }
-  if (digits == 0 || digits > kMaxHeaderDigits) return HiveFault::kHeaderNotDecimal;
-  for (size_t i = digits; i < kSectionHeaderBytes; ++i) {
+  const char* text = reinterpret_cast<const char*>(header);
+  uint32_t scanned = 0;
+  if (!ScanSectionHeader(text, &scanned)) return HiveFault::kHeaderNotDecimal;
+  for (size_t i = strlen(text); i < static_cast<size_t>(kSectionHeaderSize); ++i) {
     if (header[i] != 0) return HiveFault::kHeaderNotDecimal;
   }
-  *length = value;
+  *length = scanned;
   return HiveFault::kNone;
 }
 

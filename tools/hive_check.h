@@ -6,7 +6,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
-constexpr size_t kSectionHeaderBytes = 256;
+#include "snapshot_section.h"
+
 constexpr size_t kHiveBaseBlockBytes = 4096;
 constexpr size_t kHiveBinHeaderBytes = 32;
 constexpr uint32_t kHiveBinAlignment = 4096;
@@ -32,7 +33,8 @@ enum class HiveFault {
 // The English and the Chinese wording of a fault, chosen by the flavour.
 const char* DescribeFault(HiveFault fault);
 
-// Parses a section header: decimal digits, then NULs up to 256 bytes.
+// Parses a section header as the engine scans it (decimal digits, at most
+// 2^31 - 1), and requires NULs after the digits up to its end.
 HiveFault ParseSectionHeader(const uint8_t* header, uint64_t* length);
 
 // The header checksum as Windows computes it: XOR of the first 127

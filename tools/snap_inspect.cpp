@@ -47,14 +47,14 @@ void PrintVerdict(const std::string& shown, const SnapshotReport& report) {
   if (report.fileFault != HiveFault::kNone) {
     faults.push_back(std::string(kSectionNames[report.faultSection]) + ": " + DescribeFault(report.fileFault));
   }
-  for (int index = 0; index < kSectionCount; ++index) {
+  for (int index = 0; index < kSnapshotSections; ++index) {
     HiveFault fault = report.sections[index].fault;
     if (fault != HiveFault::kNone) faults.push_back(std::string(kSectionNames[index]) + ": " + DescribeFault(fault));
   }
   std::string verdict = shown + ": " + (faults.empty() ? TW_MESSAGE("ok", "正常") : TW_MESSAGE("DAMAGED", "已损坏"));
   for (size_t i = 0; i < faults.size(); ++i) verdict += (i ? "; " : ": ") + faults[i];
   PrintLine(verdict);
-  for (int index = 0; index < kSectionCount; ++index) {
+  for (int index = 0; index < kSnapshotSections; ++index) {
     const SectionReport& section = report.sections[index];
     if (section.dirty) {
       PrintLine(shown + TW_MESSAGE(": warning: section ", "：警告：节 ") + kSectionNames[index] +
@@ -130,7 +130,7 @@ int ListSnapshots() {
     }
     row += Column(line.fileName, 14);
     SnapFile file;
-    uint64_t size = 0, lengths[kSectionCount];
+    uint64_t size = 0, lengths[kSnapshotSections];
     if (!file.OpenForReading(SnapshotFile(line.fileName)) || !file.Size(&size)) {
       PrintLine(row + TW_MESSAGE("(cannot open)", "（无法打开）"));
       continue;
@@ -140,7 +140,7 @@ int ListSnapshots() {
       PrintLine(row + TW_MESSAGE("(bad section headers)", "（节头错误）"));
       continue;
     }
-    for (int section = 0; section < kSectionCount; ++section) {
+    for (int section = 0; section < kSnapshotSections; ++section) {
       row += RightColumn(std::to_string(lengths[section]), section < 2 ? 10 : 9);
     }
     PrintLine(row);

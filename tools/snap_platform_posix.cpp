@@ -1,6 +1,8 @@
 // The snapshot tool's platform operations on Linux. Names inside the Windows
-// installation are looked up by the host layer, which also keeps every lookup
-// inside the drive folder.
+// installation are looked up by the host layer's lookup, which matches names
+// without regard to case and never follows a symbolic link beneath the
+// Windows folder; every operation then acts on the folder that lookup
+// reached, never on a path looked up again.
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -17,16 +19,35 @@
 
 namespace {
 
+std::string g_windows;  // the Windows folder of the installation
+
 bool IsFolder(const std::string& path) {
   struct stat info;
   return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-std::u16string NativeWindowsName(const std::string& relative) {
-  std::u16string name = u"\\SystemRoot\\";
-  for (char c : relative) name += static_cast<char16_t>(static_cast<unsigned char>(c));
-  return name;
-}
+// Where a name lies: a folder and a name in it. A host path is taken as the
+// system takes it; a name in the Windows folder as the host layer finds it.
+class Where {
+ public:
+  bool Find(const SnapPath& path) {
+    if (!path.inWindows) {
+      m_leaf = path.name;
+      return true;
+    }
+    m_inWindows = true;
+    return HostLookUpBeneath(g_windows, path.name, '\\', &m_place);
+  }
+  int folder() const { return m_inWindows ? m_place.folder() : AT_FDCWD; }
+  const char* leaf() const { return m_inWindows ? m_place.leaf().c_str() : m_leaf.c_str(); }
+  // A link found in the Windows folder is never followed.
+  int noFollow() const { return m_inWindows ? O_NOFOLLOW : 0; }
+
+ private:
+  bool m_inWindows = false;
+  HostPlace m_place;
+  std::string m_leaf;
+};
 
 // The resolved form of a path whose last component may not exist yet.
 bool ResolvePath(const std::string& path, std::string* resolved) {
@@ -42,28 +63,35 @@ bool ResolvePath(const std::string& path, std::string* resolved) {
   return true;
 }
 
-// The host path of a name: a name in the Windows folder is looked up by the
-// host layer.
-bool HostPath(const SnapPath& path, std::string* hostPath) {
-  if (!path.inWindows) {
-    *hostPath = path.name;
-    return true;
-  }
-  return HostLayerMapName(NativeWindowsName(path.name).c_str(), hostPath);
+// Where a name really lies, every link resolved: for a name in the Windows
+// folder, the folder its lookup reached and the name in it.
+bool RealLocation(const SnapPath& path, std::string* resolved) {
+  if (!path.inWindows) return ResolvePath(path.name, resolved);
+  Where where;
+  if (!where.Find(path)) return false;
+  char folder[PATH_MAX];
+  std::string link = "/proc/self/fd/" + std::to_string(where.folder());
+  ssize_t length = readlink(link.c_str(), folder, sizeof folder - 1);
+  if (length <= 0) return false;
+  *resolved = std::string(folder, static_cast<size_t>(length)) + "/" + where.leaf();
+  return true;
 }
 
 }  // namespace
 
 std::string ShowPath(const SnapPath& path) {
-  std::string shown;
-  if (!path.inWindows || !HostPath(path, &shown)) shown = path.name;
+  if (!path.inWindows) return path.name;
+  std::string shown = g_windows + "/" + path.name;
+  for (char& c : shown) {
+    if (c == '\\') c = '/';
+  }
   return shown;
 }
 
-bool SnapFile::OpenForReading(const SnapPath& name) {
+bool SnapFile::OpenForReading(const SnapPath& path) {
   Close();
-  std::string path;
-  int fd = HostPath(name, &path) ? open(path.c_str(), O_RDONLY | O_CLOEXEC) : -1;
+  Where where;
+  int fd = where.Find(path) ? openat(where.folder(), where.leaf(), O_RDONLY | O_CLOEXEC | where.noFollow()) : -1;
   struct stat info;
   if (fd >= 0 && (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
     close(fd);
@@ -73,14 +101,14 @@ bool SnapFile::OpenForReading(const SnapPath& name) {
   return fd >= 0;
 }
 
-bool SnapFile::CreateNew(const SnapPath& name) {
+bool SnapFile::CreateNew(const SnapPath& path) {
   Close();
-  std::string path;
+  Where where;
   // O_EXCL never follows a link planted at the name.
-  m_handle = HostPath(name, &path) ? open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644) : -1;
+  m_handle = where.Find(path) ? openat(where.folder(), where.leaf(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644)
+                              : -1;
   return m_handle >= 0;
 }
-
 bool SnapFile::Read(void* buffer, size_t size, size_t* done) {
   *done = 0;
   while (*done < size) {
@@ -129,60 +157,69 @@ bool SetInstallation(const std::string& drive, const std::string& systemRoot, st
   }
   HostLayerSetDrive(drive);
   std::string windows = systemRoot;
-  if (windows.empty()) HostLayerMapName(u"\\??\\C:\\WINDOWS", &windows);
+  HostPlace place;
+  if (windows.empty() && HostLookUpBeneath(drive, "WINDOWS", '\\', &place) && place.IsFolder()) {
+    windows = drive + "/" + place.leaf();
+  }
   if (windows.empty() || !IsFolder(windows)) {
     *why = "no Windows folder: give --systemroot";
     return false;
   }
   HostLayerSetSystemRoot(windows);
+  g_windows = windows;
   return true;
 }
 
 bool EngineNameInWindows(const std::string& relative, std::vector<TwChar>* name) {
-  std::u16string native = NativeWindowsName(relative);
+  std::u16string native = u"\\SystemRoot\\";
+  for (char c : relative) native += static_cast<char16_t>(static_cast<unsigned char>(c));
   name->assign(native.begin(), native.end());
   name->push_back(0);
   return true;
 }
 
-bool ListFolderFiles(const SnapPath& name, std::vector<std::string>* names) {
-  std::string folder;
-  DIR* dir = HostPath(name, &folder) ? opendir(folder.c_str()) : nullptr;
-  if (!dir) return false;
+bool ListFolderFiles(const SnapPath& path, std::vector<std::string>* names) {
+  Where where;
+  int fd = where.Find(path) ? openat(where.folder(), where.leaf(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | where.noFollow())
+                            : -1;
+  DIR* dir = fd >= 0 ? fdopendir(fd) : nullptr;
+  if (!dir) {
+    if (fd >= 0) close(fd);
+    return false;
+  }
   while (dirent* entry = readdir(dir)) {
     struct stat info;
-    std::string path = folder + "/" + entry->d_name;
-    if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) names->push_back(entry->d_name);
+    if (fstatat(dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode)) {
+      names->push_back(entry->d_name);
+    }
   }
   closedir(dir);
   return true;
 }
 
-bool PathExists(const SnapPath& name) {
-  std::string path;
+bool PathExists(const SnapPath& path) {
+  Where where;
   struct stat info;
-  return HostPath(name, &path) && lstat(path.c_str(), &info) == 0;
+  return where.Find(path) && fstatat(where.folder(), where.leaf(), &info, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 bool RenameOver(const SnapPath& from, const SnapPath& to) {
-  std::string source, target;
-  return HostPath(from, &source) && HostPath(to, &target) && rename(source.c_str(), target.c_str()) == 0;
+  Where source, target;
+  return source.Find(from) && target.Find(to) &&
+         renameat(source.folder(), source.leaf(), target.folder(), target.leaf()) == 0;
 }
 
-bool RemoveFile(const SnapPath& name) {
-  std::string path;
-  return HostPath(name, &path) && unlink(path.c_str()) == 0;
+bool RemoveFile(const SnapPath& path) {
+  Where where;
+  return where.Find(path) && unlinkat(where.folder(), where.leaf(), 0) == 0;
 }
 
-bool PathResolvesInto(const SnapPath& name, const SnapPath& folderName) {
-  std::string path, folder, resolvedPath, resolvedFolder;
-  if (!HostPath(name, &path) || !HostPath(folderName, &folder)) return false;
-  if (!ResolvePath(folder, &resolvedFolder)) return false;
+bool PathResolvesInto(const SnapPath& path, const SnapPath& folder) {
+  std::string resolvedPath, resolvedFolder;
   // A path that cannot be resolved is refused by the caller's own open.
-  if (!ResolvePath(path, &resolvedPath)) return false;
+  if (!RealLocation(folder, &resolvedFolder) || !RealLocation(path, &resolvedPath)) return false;
   return resolvedPath == resolvedFolder || resolvedPath.rfind(resolvedFolder + "/", 0) == 0;
 }
-
 std::string LocalTimeStamp() {
   time_t now = time(nullptr);
   struct tm local;

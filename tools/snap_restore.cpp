@@ -16,7 +16,7 @@ const char* const kMachineHives[] = {"System32\\config\\system", "System32\\conf
                                      "System32\\config\\SAM"};
 
 int SectionByName(const std::string& name) {
-  for (int index = 0; index < kSectionCount; ++index) {
+  for (int index = 0; index < kSnapshotSections; ++index) {
     if (strcasecmp(name.c_str(), kSectionNames[index]) == 0) return index;
   }
   return -1;

@@ -3,7 +3,7 @@
 
 #include "byte_stream.h"
 
-const char* const kSectionNames[kSectionCount] = {"system", "software", "sam", "user"};
+const char* const kSectionNames[kSnapshotSections] = {"system", "software", "sam", "user"};
 
 namespace {
 
@@ -57,16 +57,16 @@ bool CheckSnapshot(SnapFile* file, SnapshotReport* report) {
   if (!file->Size(&report->fileSize) || !file->Seek(0)) return false;
   ByteStream stream(file);
   uint64_t position = 0;
-  for (int index = 0; index < kSectionCount; ++index) {
+  for (int index = 0; index < kSnapshotSections; ++index) {
     SectionReport& section = report->sections[index];
-    const uint8_t* header = stream.Fetch(kSectionHeaderBytes);
+    const uint8_t* header = stream.Fetch(kSectionHeaderSize);
     if (!header) {
       report->fileFault = stream.readFailed() ? HiveFault::kReadFailed : HiveFault::kTruncatedFile;
       report->faultSection = index;
       return true;
     }
     HiveFault fault = ParseSectionHeader(header, &section.length);
-    position += kSectionHeaderBytes;
+    position += kSectionHeaderSize;
     if (fault == HiveFault::kNone && section.length > report->fileSize - position) {
       fault = HiveFault::kSectionOverruns;
     }
@@ -83,7 +83,7 @@ bool CheckSnapshot(SnapFile* file, SnapshotReport* report) {
   }
   if (position != report->fileSize) {
     report->fileFault = HiveFault::kTrailingBytes;
-    report->faultSection = kSectionCount - 1;
+    report->faultSection = kSnapshotSections - 1;
   }
   return true;
 }
@@ -97,17 +97,17 @@ bool CheckHiveFile(SnapFile* file, SectionReport* report) {
   return true;
 }
 
-bool ReadSectionLengths(SnapFile* file, uint64_t lengths[kSectionCount]) {
+bool ReadSectionLengths(SnapFile* file, uint64_t lengths[kSnapshotSections]) {
   uint64_t fileSize = 0, position = 0;
   if (!file->Size(&fileSize)) return false;
-  for (int index = 0; index < kSectionCount; ++index) {
-    uint8_t header[kSectionHeaderBytes];
+  for (int index = 0; index < kSnapshotSections; ++index) {
+    uint8_t header[kSectionHeaderSize];
     size_t got = 0;
     if (!file->Seek(position) || !file->Read(header, sizeof header, &got) || got != sizeof header ||
         ParseSectionHeader(header, &lengths[index]) != HiveFault::kNone) {
       return false;
     }
-    position += kSectionHeaderBytes;
+    position += kSectionHeaderSize;
     if (lengths[index] > fileSize - position) return false;
     position += lengths[index];
   }

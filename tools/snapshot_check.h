@@ -7,10 +7,8 @@
 #include "hive_check.h"
 #include "snap_platform.h"
 
-constexpr int kSectionCount = 4;
-
 // The sections in file order, by the names the command line uses.
-extern const char* const kSectionNames[kSectionCount];
+extern const char* const kSectionNames[kSnapshotSections];
 
 struct SectionReport {
   bool present = false;     // its header was read
@@ -24,7 +22,7 @@ struct SnapshotReport {
   uint64_t fileSize = 0;
   HiveFault fileFault = HiveFault::kNone;  // of the file as a whole
   int faultSection = -1;                   // the section the file fault lies in
-  SectionReport sections[kSectionCount];
+  SectionReport sections[kSnapshotSections];
 
   bool Damaged() const;
   bool Dirty() const;
@@ -36,7 +34,7 @@ bool CheckSnapshot(SnapFile* file, SnapshotReport* report);
 
 // Reads only the four section headers, for a listing: their lengths, or
 // false when one is missing, not decimal or overruns the file.
-bool ReadSectionLengths(SnapFile* file, uint64_t lengths[kSectionCount]);
+bool ReadSectionLengths(SnapFile* file, uint64_t lengths[kSnapshotSections]);
 
 // Checks a plain hive file (an extracted or a replaced hive).
 bool CheckHiveFile(SnapFile* file, SectionReport* report);

@@ -5,15 +5,11 @@
 
 #include <algorithm>
 
-#include "text.h"
 
 std::string SnapshotFileName(const char* date) {
-  int year = 0, month = 0, day = 0;
-  if (!ScanIndexDate(date, &year, &month, &day) || year < 0 || month < 0 || day < 0) return std::string();
-  char name[64];
-  TextBuilder text(name, sizeof name);
-  text.AppendDecimal(year).AppendDecimal(month, 2).AppendDecimal(day, 2).Append(".xff");
-  return text.ok() ? name : std::string();
+  char name[kSlotBufferSize];
+  // A negative number names no file a boot could have written.
+  return SnapshotFileName(date, name, sizeof name) && !strchr(name, '-') ? name : std::string();
 }
 
 bool ParseSnapshotIndex(const std::string& bytes, SnapshotIndex* index) {

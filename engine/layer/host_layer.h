@@ -2,6 +2,8 @@
 // the kernel's clock shows, where console lines go, and injected faults.
 #pragma once
 
+#include <stddef.h>
+
 #include <string>
 
 #include "layer.h"
@@ -10,11 +12,6 @@
 // folder (\SystemRoot\... maps into it).
 void HostLayerSetDrive(const std::string& folder);
 void HostLayerSetSystemRoot(const std::string& folder);
-
-// Maps a native name (\SystemRoot\... or \??\C:\...) onto a host path by
-// the lookup every file operation of the layer uses; false when the name
-// leads nowhere the layer would go.
-bool HostLayerMapName(const TwChar* name, std::string* path);
 
 // Fixes the date the passes see; year 0 goes back to today's date in UTC.
 void HostLayerSetDate(int year, int month, int day);
@@ -35,3 +32,35 @@ struct HostPowerLoss {};
 void HostLayerSetFault(HostFault mode, long at);
 // How many file operations have been counted since the last HostLayerSetFault.
 long HostLayerOperationCount();
+
+// How many files the layer holds open (a boot must leave none).
+size_t HostLayerOpenFileCount();
+
+// A place beneath a root folder, reached without following any symbolic link:
+// the open folder that holds the last component, and that component's name as
+// spelt on disk (as given when nothing matches, for a file about to be made).
+class HostPlace {
+ public:
+  HostPlace() = default;
+  ~HostPlace();
+  HostPlace(const HostPlace&) = delete;
+  HostPlace& operator=(const HostPlace&) = delete;
+
+  int folder() const { return m_folder; }
+  const std::string& leaf() const { return m_leaf; }
+  // Whether the leaf is a regular file or a folder; a link is neither.
+  bool IsRegularFile() const;
+  bool IsFolder() const;
+
+ private:
+  friend bool HostLookUpBeneath(const std::string&, const std::string&, char, HostPlace*);
+  int m_folder = -1;
+  std::string m_leaf;
+};
+
+// Walks relative (components joined by separator) down from root, matching
+// each component case-insensitively, and never through a symbolic link: a
+// folder on the way that is a link counts as missing. Components ".", ".."
+// and empty ones are refused. Only root itself may be a link. False when the
+// place cannot be reached.
+bool HostLookUpBeneath(const std::string& root, const std::string& relative, char separator, HostPlace* place);

@@ -76,7 +76,7 @@ std::string BuildSnapshot(const std::string& system, const std::string& software
   std::string snapshot;
   for (const std::string* section : {&system, &software, &sam, &user}) {
     std::string header = std::to_string(section->size());
-    header.resize(kSectionHeaderBytes, '\0');
+    header.resize(kSectionHeaderSize, '\0');
     snapshot += header + *section;
   }
   return snapshot;

@@ -42,7 +42,7 @@ std::string Verdict(const SnapshotReport& report) {
   if (report.fileFault != HiveFault::kNone) {
     return std::string(kSectionNames[report.faultSection]) + ": " + DescribeFault(report.fileFault);
   }
-  for (int index = 0; index < kSectionCount; ++index) {
+  for (int index = 0; index < kSnapshotSections; ++index) {
     if (report.sections[index].fault != HiveFault::kNone) {
       return std::string(kSectionNames[index]) + ": " + DescribeFault(report.sections[index].fault);
     }
@@ -64,7 +64,7 @@ struct DamageCase {
 size_t HeaderOffset(const Sections& s, int index) {
   const std::string* hives[] = {&s.system, &s.software, &s.sam, &s.user};
   size_t offset = 0;
-  for (int i = 0; i < index; ++i) offset += kSectionHeaderBytes + hives[i]->size();
+  for (int i = 0; i < index; ++i) offset += kSectionHeaderSize + hives[i]->size();
   return offset;
 }
 
@@ -133,16 +133,16 @@ TEST(SnapCheck, DirtyHiveIsReportedAndPasses) {
 }
 
 TEST(SnapCheck, SectionHeaderSizesAddUpInSixtyFourBits) {
-  // 2^64 + 10 wraps to 10 in 64 bits: twenty digits are refused outright.
+  // 2^64 + 10 would wrap to 10 in 64 bits: it is refused outright.
   std::string header = "18446744073709551626";
-  header.resize(kSectionHeaderBytes, '\0');
+  header.resize(kSectionHeaderSize, '\0');
   uint64_t length = 0;
   EXPECT_EQ(HiveFault::kHeaderNotDecimal, ParseSectionHeader(reinterpret_cast<const uint8_t*>(header.data()), &length));
-  std::string huge = "9999999999999999999";
-  huge.resize(kSectionHeaderBytes, '\0');
+  std::string huge = "2147483647";  // the largest a header may state
+  huge.resize(kSectionHeaderSize, '\0');
   Sections sections;
   std::string file = sections.Snapshot();
-  file.replace(0, kSectionHeaderBytes, huge);
+  file.replace(0, kSectionHeaderSize, huge);
   EXPECT_EQ("system: section size overruns the file", Verdict(CheckBytes(file)));
 }
 

@@ -87,6 +87,20 @@ check "the boot put the day's user hive in place" 0 $?
 snap prepare-undo >/dev/null
 check "prepare-undo" "IsRepair=222 SignRun=222" "$(tr '\0' '\n' <"$win/wispdata.dat" | grep -aE '^(IsRepair|SignRun)=' | xargs)"
 
+# No link beneath the Windows folder is followed, as twboot follows none: a
+# snapshot and a temp folder that lead out of the drive count as missing.
+outside=$work/outside
+mkdir -p "$outside/temp"
+cp "$win/twsafe/20260302.xff" "$outside/20260305.xff"
+ln -s "$outside/20260305.xff" "$win/twsafe/20260305.xff"
+snap verify 2026-3-5 >"$work/out"
+check "a snapshot that is a link is not read" "1 20260305.xff: MISSING" "$? $(cat "$work/out")"
+mv "$win/temp" "$work/temp-real" && ln -s "$outside/temp" "$win/temp"
+snap prepare-restore 2026-3-2 >/dev/null 2>&1
+check "a temp folder that is a link is not written" "1 0" "$? $(ls "$outside/temp" | wc -l)"
+check "flags unchanged" "IsRepair=222 SignRun=222" "$(tr '\0' '\n' <"$win/wispdata.dat" | grep -aE '^(IsRepair|SignRun)=' | xargs)"
+rm "$win/temp" "$win/twsafe/20260305.xff" && mv "$work/temp-real" "$win/temp"
+
 # restore-system: a damaged section leaves every hive untouched; a sound one
 # replaces all three, keeps the old ones, and the new ones verify.
 sum() { cat "$config/system" "$config/software" "$config/SAM" | md5sum; }
