@@ -70,15 +70,13 @@ bool WriteTopTier(TwHandle file, const TopTier& lines, const char* AddDate) {
   return WriteItemSlot(file, 1, fresh);
 }
 
-// Scans an index date as "%d-%d-%d" does. Dates that differ as text may
-// still name one snapshot file ("029-1-1" and "29-1-1"); their numbers do not.
+}  // namespace
+
 bool ScanIndexDate(const char* date, int* year, int* month, int* day) {
   const char* rest = ScanDecimal(date, year);
   if (!rest || *rest != '-' || !(rest = ScanDecimal(rest + 1, month))) return false;
   return *rest == '-' && ScanDecimal(rest + 1, day);
 }
-
-}  // namespace
 
 bool SplitLine(char* line, char delimiter, TBackupItem* item) {
   const char* pItems[3];

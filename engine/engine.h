@@ -51,6 +51,10 @@ bool WriteIndexNum(TwHandle hFile, int Num);
 // new line (AddDate, "0", "1"). The header is left alone.
 bool MakeOrderLines(TwHandle hBKInfoFile, int IndexNum, const char* AddDate);
 
+// Scans an index date as "%d-%d-%d" does. Dates that differ as text may
+// still name one snapshot file ("029-1-1" and "29-1-1"); their numbers do not.
+bool ScanIndexDate(const char* date, int* year, int* month, int* day);
+
 // Deletes the snapshot file that an index date ("%d-%d-%d") names.
 void DelFilesFromDate(const char* AddDate);
 

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "layer.h"
+
 // The folder that stands for C:\ (\??\C:\... maps into it) and the Windows
 // folder (\SystemRoot\... maps into it).
 void HostLayerSetDrive(const std::string& folder);
