@@ -131,6 +131,7 @@ LRESULT CDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             return result;
         if (OnCommand(wParam, lParam))
             return 0;
+        return DefWindowProc(msg, wParam, lParam);  // reflected once already
     }
     return CWnd::WindowProc(msg, wParam, lParam);
 }
