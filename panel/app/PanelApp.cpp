@@ -54,7 +54,7 @@ void CPanelApp::BringBackFirstCopy() {
 }
 
 void CPanelApp::RunPostRestoreHandshake() {
-    tw::UniqueFile settings(std::fopen(WindowsSettingsPath().c_str(), "rb+"));
+    tw::UniqueFile settings = OpenSettingsFile(WindowsSettingsPath());
     if (!settings)
         return;
     char signRun[128] = {};

@@ -102,7 +102,7 @@ void CPanelDlg::StampInstallationRecords(int number) {
     // Both files get the same number; a file that is missing is left alone.
     const std::string paths[] = {WindowsSettingsPath(), kDriveSettingsPath};
     for (const std::string& path : paths) {
-        tw::UniqueFile settings(std::fopen(path.c_str(), "rb+"));
+        tw::UniqueFile settings = OpenSettingsFile(path);
         if (settings)
             StampSettings(settings.Get(), number);
     }

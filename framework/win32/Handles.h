@@ -1,4 +1,5 @@
 // Owning (move-only) handle types and scoped GDI helpers, used instead of hand-paired calls.
+// Depends on Win32 alone: the uninstaller library builds the removal code with it.
 #pragma once
 
 #include <windows.h>
@@ -103,6 +104,14 @@ using UniqueMemoryDc = UniqueHandle<MemoryDcTraits>;
 using UniqueIcon = UniqueHandle<IconTraits>;
 using UniqueMenu = UniqueHandle<MenuTraits>;
 using UniqueFile = UniqueHandle<StdioFileTraits>;
+
+// Opens subKey of HKEY_LOCAL_MACHINE; no key when it is missing or access is refused.
+inline UniqueKey OpenMachineKey(const char* subKey, REGSAM access = KEY_ALL_ACCESS) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, access, &key) != ERROR_SUCCESS)
+        return UniqueKey();
+    return UniqueKey(key);
+}
 
 // GetDC / ReleaseDC of a window.
 class ScopedGetDC {
