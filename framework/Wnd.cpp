@@ -1,4 +1,4 @@
-// CWnd: subclassing, dispatch and reflection.
+// CWnd: subclassing, dispatch and reflection (the path of a message: top of Dialog.cpp).
 #include "Wnd.h"
 
 namespace tw {
@@ -83,12 +83,7 @@ LRESULT CWnd::DefWindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     return ::DefWindowProcA(m_hWnd, msg, wParam, lParam);
 }
 
-LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-    LRESULT result = 0;
-    if (ReflectChildNotify(msg, wParam, lParam, &result))
-        return result;
-    return DefWindowProc(msg, wParam, lParam);
-}
+LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) { return DefWindowProc(msg, wParam, lParam); }
 
 bool CWnd::ReflectChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) {
     HWND child = nullptr;
@@ -99,19 +94,15 @@ bool CWnd::ReflectChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* r
             child = item->hwndItem;
         break;
     }
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-    case WM_CTLCOLORSCROLLBAR:
-    case WM_CTLCOLORSTATIC:
-        child = reinterpret_cast<HWND>(lParam);
-        break;
     case WM_COMMAND:
         if (HIWORD(wParam) == BN_CLICKED)
             child = reinterpret_cast<HWND>(lParam);
         break;
     default:
-        return false;
+        if (!IsCtlColorMessage(msg))
+            return false;
+        child = reinterpret_cast<HWND>(lParam);  // the dialog itself for WM_CTLCOLORDLG / MSGBOX
+        break;
     }
     CWnd* object = FromHandle(child);
     if (!object || object == this)
@@ -133,6 +124,9 @@ LRESULT CALLBACK CWnd::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
     }
     // No exception may unwind through the system's dispatcher.
     try {
+        LRESULT result = 0;
+        if (object->ReflectChildNotify(msg, wParam, lParam, &result))
+            return result;
         return object->WindowProc(msg, wParam, lParam);
     } catch (...) {
         return object->DefWindowProc(msg, wParam, lParam);

@@ -145,20 +145,36 @@ private:
     HDC m_hdc;
 };
 
-// Selects an object into a DC and selects the previous one back.
+// Selects an object into a DC and selects the previous one back; move-only, so that a
+// member can hold a selection that must end before its DC and object go.
 class ScopedSelectObject {
 public:
+    ScopedSelectObject() = default;
     ScopedSelectObject(HDC hdc, HGDIOBJ obj) : m_hdc(hdc), m_prev(obj ? ::SelectObject(hdc, obj) : nullptr) {}
-    ~ScopedSelectObject() {
-        if (m_prev)
-            ::SelectObject(m_hdc, m_prev);
-    }
+    ~ScopedSelectObject() { Restore(); }
     ScopedSelectObject(const ScopedSelectObject&) = delete;
     ScopedSelectObject& operator=(const ScopedSelectObject&) = delete;
+    ScopedSelectObject(ScopedSelectObject&& other) noexcept : m_hdc(other.m_hdc), m_prev(other.m_prev) {
+        other.m_prev = nullptr;
+    }
+    ScopedSelectObject& operator=(ScopedSelectObject&& other) noexcept {
+        if (this != &other) {
+            Restore();
+            m_hdc = other.m_hdc;
+            m_prev = other.m_prev;
+            other.m_prev = nullptr;
+        }
+        return *this;
+    }
+    void Restore() noexcept {
+        if (m_prev)
+            ::SelectObject(m_hdc, m_prev);
+        m_prev = nullptr;
+    }
 
 private:
-    HDC m_hdc;
-    HGDIOBJ m_prev;
+    HDC m_hdc = nullptr;
+    HGDIOBJ m_prev = nullptr;
 };
 
 }  // namespace tw

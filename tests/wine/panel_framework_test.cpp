@@ -42,12 +42,12 @@ protected:
         ::SetTimer(m_hWnd, 1, 50, nullptr);
         return TRUE;
     }
-    bool OnCommand(WPARAM wParam, LPARAM lParam) override {
-        if (HIWORD(wParam) == BN_CLICKED && lParam) {
+    bool OnCommand(int id, int code, HWND control) override {
+        if (code == BN_CLICKED && control) {
             ++clicks;
-            lastClickedId = LOWORD(wParam);
+            lastClickedId = id;
         }
-        return CDialog::OnCommand(wParam, lParam);
+        return CDialog::OnCommand(id, code, control);
     }
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override {
         if (msg == WM_TIMER && wParam == 1) {
