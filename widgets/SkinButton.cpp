@@ -273,7 +273,10 @@ bool CSkinButton::OnChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT*
 }
 
 bool CSkinButton::PreTranslateMessage(MSG* msg) {
-    if (!m_toolTip.m_hWnd) {
+    // A tool tip acts on mouse messages only, so it is made at the first of them: the
+    // window then shows without waiting for one tool-tip window per button.
+    bool mouse = msg->message >= WM_MOUSEFIRST && msg->message <= WM_MOUSELAST;
+    if (!m_toolTip.m_hWnd && mouse) {
         m_toolTip.Create(this);
         m_toolTip.Activate(false);
         m_toolTip.SetMaxTipWidth(400);
