@@ -28,37 +28,39 @@ bool FileExistsFrom(const std::string& folder, const std::string& path) {
     return ::SetCurrentDirectoryA(folder.c_str()) && FileExists(path);
 }
 
-}  // namespace
-
-bool CheckImagePath(const char* imagePath) {
-    if (!imagePath || !*imagePath)
+// An empty text names no file; one that cannot be tested counts as present.
+template <typename MakeCandidates, typename Exists>
+bool AnyCandidateExists(const char* text, MakeCandidates makeCandidates, Exists exists) {
+    if (!text || !*text)
         return false;
     std::string windows = tw::WindowsFolder();
     if (windows.empty())
         return true;
-    ProgramPaths candidates = ImagePathCandidates(imagePath, windows, &ExpandEnvironment);
+    ProgramPaths candidates = makeCandidates(windows);
     if (candidates.tooLong)
         return true;
     for (const std::string& path : candidates.paths) {
-        if (FileExists(path))
+        if (exists(windows, path))
             return true;
     }
     return false;
 }
 
+}  // namespace
+
+bool CheckImagePath(const char* imagePath) {
+    return AnyCandidateExists(
+        imagePath,
+        [&](const std::string& windows) { return ImagePathCandidates(imagePath, windows, &ExpandEnvironment); },
+        [](const std::string&, const std::string& path) { return FileExists(path); });
+}
+
 bool CheckRunPath(const char* command) {
-    if (!command || !*command)
-        return false;
-    std::string windows = tw::WindowsFolder();
-    if (windows.empty())
-        return true;
-    ProgramPaths candidates = RunPathCandidates(command, &ExpandEnvironment);
-    if (candidates.tooLong)
-        return true;
-    for (const std::string& path : candidates.paths) {
-        if (IsRootedRunPath(path) ? FileExists(path)
-                                  : FileExistsFrom(windows, path) || FileExistsFrom(windows + "\\system32", path))
-            return true;
-    }
-    return false;
+    return AnyCandidateExists(
+        command, [&](const std::string&) { return RunPathCandidates(command, &ExpandEnvironment); },
+        [](const std::string& windows, const std::string& path) {
+            if (IsRootedRunPath(path))
+                return FileExists(path);
+            return FileExistsFrom(windows, path) || FileExistsFrom(windows + "\\system32", path);
+        });
 }

@@ -839,6 +839,16 @@ std::string WaitForNetworkLog() {
     return log;
 }
 
+// One missing autostart value in HKCU and SignRun "111"; returns the fix-up dialog.
+HWND StartAgainWithMissingAutostart(App& app, const std::string& packageKest, bool withBrowserRepair,
+                                    const RunValue& gone) {
+    SetValue(HKEY_CURRENT_USER, kRunKey, gone.name, gone.type, gone.data);
+    LayOutKest(packageKest, withBrowserRepair);
+    WriteProfile(WindowsSettings(), {{"SignRun", "111"}, {"IsRepair", "000"}});
+    Start(app, nullptr);
+    return WaitForFixupDialog(app);
+}
+
 void ScenarioFixups(const std::string& packageKest) {
     RemoveSettings();
     PlaceFixupFiles();
@@ -903,12 +913,8 @@ void ScenarioFixups(const std::string& packageKest) {
 
     // Without Repairie.bat the sequence goes on to the autostart cleanup; WM_CLOSE now closes.
     const RunValue gone = FixupRunValues()[0];
-    SetValue(HKEY_CURRENT_USER, kRunKey, gone.name, gone.type, gone.data);
-    LayOutKest(packageKest, false);
-    WriteProfile(WindowsSettings(), {{"SignRun", "111"}, {"IsRepair", "000"}});
     App noBatch;
-    Start(noBatch, nullptr);
-    dialog = WaitForFixupDialog(noBatch);
+    dialog = StartAgainWithMissingAutostart(noBatch, packageKest, false, gone);
     Check(dialog && WaitForDoneButton(dialog, 20000, &lastPos), "no Repairie.bat: the button is enabled");
     Check(!ValueExists(HKEY_CURRENT_USER, kRunKey, gone.name), "no Repairie.bat: the missing autostart is deleted");
     if (dialog)
@@ -918,12 +924,8 @@ void ScenarioFixups(const std::string& packageKest) {
     WaitForNetworkLog();
 
     // Escape before the first step: nothing runs, the handshake still finishes.
-    SetValue(HKEY_CURRENT_USER, kRunKey, gone.name, gone.type, gone.data);
-    LayOutKest(packageKest, true);
-    WriteProfile(WindowsSettings(), {{"SignRun", "111"}, {"IsRepair", "000"}});
     App escaped;
-    Start(escaped, nullptr);
-    dialog = WaitForFixupDialog(escaped);
+    dialog = StartAgainWithMissingAutostart(escaped, packageKest, true, gone);
     if (dialog)
         PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
     Check(dialog && WaitFixupDialogGone(dialog), "Escape ends the fix-up dialog");
