@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "engine.h"
+#include "snapshot_section.h"
 #include "text.h"
 
 namespace {
@@ -16,8 +17,7 @@ const TwChar* const kSystemHives[] = {
     TW_TEXT("\\SystemRoot\\System32\\config\\Sam"),
 };
 
-constexpr uint32_t kChunkSize = 1024;
-constexpr int kSectionHeaderSize = 256;
+constexpr uint32_t kChunkSize = kSectionChunkSize;
 constexpr size_t kNarrowPathSize = 256;
 constexpr size_t kWidePathUnits = 384;  // 768 bytes
 constexpr size_t kHeapPathUnits = 128;  // a 256-byte block
@@ -40,7 +40,7 @@ bool CopyBytes(TwHandle source, TwHandle target, uint32_t size) {
 // The size of an open file, when a section header can state it as "%d".
 bool QueryCopySize(TwHandle file, uint32_t* size) {
   uint64_t endOfFile = 0;
-  if (!LayerQueryFileSize(file, &endOfFile) || endOfFile > 0x7FFFFFFFu) return false;
+  if (!LayerQueryFileSize(file, &endOfFile) || endOfFile > kMaxSectionLength) return false;
   *size = static_cast<uint32_t>(endOfFile);
   return true;
 }
@@ -200,9 +200,7 @@ bool MyCopyFile(const TwChar* SourceFile, TwHandle hFileTarget) {
   bool copied = QueryCopySize(source, &size);
   if (copied) {
     char header[kSectionHeaderSize];
-    memset(header, 0, sizeof header);
-    TextBuilder text(header, sizeof header);
-    text.AppendDecimal(size);
+    FormatSectionHeader(header, size);
     uint32_t written = 0;
     copied = LayerWriteFile(hFileTarget, header, sizeof header, nullptr, &written) &&
              written == sizeof header && CopyBytes(source, hFileTarget, size);

@@ -1,9 +1,13 @@
 // CPanelDlg: start-up steps, painting, moving and the command table of the main window.
 #include "PanelDlg.h"
 
+#include "DriverTool.h"
+#include "InstallBoot.h"
 #include "PanelApp.h"
 #include "Registration.h"
+#include "Restart.h"
 #include "SettingsPath.h"
+#include "UninstallBoot.h"
 #include "resource.h"
 
 #include <shellapi.h>
@@ -177,7 +181,7 @@ LRESULT CPanelDlg::OnTimer(WPARAM wParam, LPARAM lParam) {
     ::KillTimer(m_hWnd, kStartupTimer);
     if (tw::AfxGetApp()->m_cmdLine == "/h")
         ShowWindow(SW_HIDE);
-    CheckPendingDriverRestore();
+    CheckPendingDriverRestore(m_hWnd);
     return DefWindowProc(WM_TIMER, wParam, lParam);
 }
 
@@ -218,17 +222,32 @@ bool CPanelDlg::OnMinimize() {
     return true;
 }
 
+bool CPanelDlg::OnInstall() {
+    InstallBootIntegration(m_hWnd, [this](bool installed) { ShowBootInstalled(installed); });
+    return true;
+}
+
+bool CPanelDlg::OnUninstall() {
+    UninstallBootIntegration(m_hWnd, [this](bool installed) { ShowBootInstalled(installed); });
+    return true;
+}
+
+bool CPanelDlg::OnRestartIntoRepair() {
+    RestartIntoRepair(m_hWnd);
+    return true;
+}
+
+bool CPanelDlg::OnDriverTool() {
+    StartDriverTool();
+    return true;
+}
+
 // Commands carried out elsewhere; each lands in its handler here as it is built.
 bool CPanelDlg::OnHide() { return true; }
 bool CPanelDlg::OnBrowse() { return true; }
 bool CPanelDlg::OnTransfer() { return true; }
 bool CPanelDlg::OnRestore() { return true; }
-bool CPanelDlg::OnInstall() { return true; }
-bool CPanelDlg::OnUninstall() { return true; }
-bool CPanelDlg::OnRestartIntoRepair() { return true; }
-bool CPanelDlg::OnDriverTool() { return true; }
 bool CPanelDlg::OnAbout() { return true; }
 bool CPanelDlg::OnExitChoice() { return true; }
 void CPanelDlg::AddTrayIcon() {}
 void CPanelDlg::RemoveTrayIcon() {}
-void CPanelDlg::CheckPendingDriverRestore() {}

@@ -4,6 +4,7 @@
 #include "BootExecuteList.h"
 #include "ProfileFolder.h"
 #include "ProfileStream.h"
+#include "WindowsFolder.h"
 
 #include <shlobj.h>
 
@@ -21,15 +22,6 @@ struct FileCloser {
     void operator()(FILE* file) const { std::fclose(file); }
 };
 using ScopedFile = std::unique_ptr<FILE, FileCloser>;
-
-// Empty when the platform does not answer or the folder would not fit.
-std::string WindowsFolder() {
-    char folder[MAX_PATH] = {};
-    UINT length = ::GetWindowsDirectoryA(folder, sizeof folder);
-    if (length == 0 || length >= sizeof folder)
-        return std::string();
-    return folder;
-}
 
 // Opens the Windows folder's settings file for update; never creates it.
 ScopedFile OpenWindowsSettings() {
