@@ -12,6 +12,8 @@
 
 namespace {
 
+const DWORD kEndWaitMs = 5000;
+
 char LowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -53,9 +55,10 @@ void KillProcessByName(const char* imageName) {
         if (std::strcmp(entry.szExeFile, imageName) != 0 || !ImagePathOf(entry.th32ProcessID, image, sizeof image) ||
             !IsInPackageFolder(image))
             continue;
-        tw::UniqueKernelHandle process(::OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID));
-        if (process)
-            ::TerminateProcess(process.Get(), 0);
+        tw::UniqueKernelHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+        // Termination is asynchronous; its image file can be deleted only once it has ended.
+        if (process && ::TerminateProcess(process.Get(), 0))
+            ::WaitForSingleObject(process.Get(), kEndWaitMs);
         return;  // later processes of the name are left running
     }
 }

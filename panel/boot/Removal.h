@@ -12,5 +12,6 @@ extern const char kPackageFolder[];
 void DeleteTree(const char* folder);
 
 // Ends the first running process whose executable file name is exactly
-// imageName (case-sensitive) and whose image lies below the package folder.
+// imageName (case-sensitive) and whose image lies below the package folder,
+// and waits a few seconds for it to end.
 void KillProcessByName(const char* imageName);

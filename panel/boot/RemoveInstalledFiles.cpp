@@ -9,6 +9,8 @@
 #include <string>
 
 void RemoveInstalledFiles() {
+    // The package's process goes first: the image file of a running program cannot be deleted.
+    KillProcessByName("twsystem.exe");
     DeleteTree(kPackageFolder);
     // Without the Windows folder, "\twsafe" would name a folder at the root of the current drive.
     const std::string windows = WindowsFolder();
@@ -16,7 +18,6 @@ void RemoveInstalledFiles() {
         DeleteTree((windows + "\\twsafe").c_str());
         ::DeleteFileA((windows + "\\system32\\twrepair.exe").c_str());
     }
-    KillProcessByName("twsystem.exe");
     RemoveAutoRun();
     RemoveBootMenuEntries();
 }

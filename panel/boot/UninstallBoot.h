@@ -5,9 +5,9 @@
 
 #include <functional>
 
-// What the install command deployed, removed in order: the package, the
-// snapshot store, the boot-time program, the package's process, the autostart
-// value and the boot menu entries. BootExecute, c:\WRLDR, the time-out and
+// What the install command deployed, removed in order: the package's process,
+// the package, the snapshot store, the boot-time program, the autostart value
+// and the boot menu entries. BootExecute, c:\WRLDR, the time-out and
 // both settings files stay.
 void RemoveInstalledFiles();
 
