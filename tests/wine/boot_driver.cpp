@@ -596,6 +596,8 @@ void ScenarioUninstall() {
 void ScenarioRestart() {
     LayOutCleanMachine();
     SetBackup0("2");
+    const std::string autostart = std::string(kAppFolder) + "\\tarwenApp.exe /h";
+    SetValue(kRunKey, kRunValue, REG_SZ, &autostart);
     App app;
     HWND panel = StartPanel(app, nullptr, "restart: panel opens");
     if (!panel)
@@ -608,8 +610,19 @@ void ScenarioRestart() {
     Check(app.Running() && IsWindowVisible(panel), "restart cancelled: the panel stays");
     Click(panel, 1014);
     AnswerBox(app, IDOK);
-    // Wine ends the prefix's session and then runs its Run keys; the panel must end either way.
     Check(app.WaitExit(20000), "restart confirmed: the panel ends");
+    // Wine ends the prefix's session and then runs its Run keys: the autostart brings the panel back.
+    HWND again = nullptr;
+    for (DWORD end = GetTickCount() + 20000; !again && static_cast<LONG>(end - GetTickCount()) > 0; Pump(200))
+        again = FindPanels(0).hwnd;
+    Check(again != nullptr, "restart confirmed: the autostart value starts the panel again");
+    if (again) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(again, &pid);
+        PostMessageA(again, WM_KEYDOWN, VK_ESCAPE, 0);
+        tw::UniqueKernelHandle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
+        Check(process && WaitForSingleObject(process.Get(), 10000) == WAIT_OBJECT_0, "the restarted panel ends with Escape");
+    }
     CleanUp();
 }
 
