@@ -11,6 +11,8 @@ import subprocess
 import sys
 import unittest
 
+from test_files import read, write
+
 EXE = None
 DRIVE_C = os.environ.get("TW_WINE_DRIVE_C", "")
 WINDOWS = os.path.join(DRIVE_C, "windows")
@@ -50,17 +52,6 @@ def profile_file(count, entries, slots=None):
 
 def slot_text(data, k):
     return data[SLOT * k:SLOT * (k + 1)].split(b"\0", 1)[0].decode("gbk")
-
-
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
-
-
-def write(path, data):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, "wb") as f:
-        f.write(data)
 
 
 def sections(data):
