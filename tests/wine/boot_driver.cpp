@@ -187,12 +187,6 @@ void Click(HWND panel, int id) {
     PostMessageA(panel, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(panel, id)));
 }
 
-void CheckBootButtons(HWND hwnd, bool installed, const char* why) {
-    bool ok = IsWindowEnabled(GetDlgItem(hwnd, 1011)) == !installed && IsWindowEnabled(GetDlgItem(hwnd, 1009)) == installed &&
-              IsWindowEnabled(GetDlgItem(hwnd, 1014)) == installed;
-    Check(ok, "%s: buttons show the %s state", why, installed ? "installed" : "not-installed");
-}
-
 // ------------------------------------------------------------------ install
 
 // A clean machine: boot.ini with one system and time-out 30, the \repair hives,

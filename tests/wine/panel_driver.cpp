@@ -54,12 +54,6 @@ RECT ChildRect(HWND parent, HWND child) {
     return rc;
 }
 
-void CheckBootButtons(HWND hwnd, bool installed, const char* why) {
-    Check(IsWindowEnabled(GetDlgItem(hwnd, 1011)) == !installed, "%s: 安装引导 %s", why, installed ? "disabled" : "enabled");
-    Check(IsWindowEnabled(GetDlgItem(hwnd, 1009)) == installed, "%s: 卸载引导 %s", why, installed ? "enabled" : "disabled");
-    Check(IsWindowEnabled(GetDlgItem(hwnd, 1014)) == installed, "%s: 重启进入Tarwen修复 %s", why, installed ? "enabled" : "disabled");
-}
-
 void ScenarioWindow() {
     RemoveSettings();
     App app;

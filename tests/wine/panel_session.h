@@ -309,4 +309,11 @@ inline void SaveShot(const Shot& shot, const char* name) {
     Check(SavePng(path, shot.width, shot.height, shot.rgb), "screenshot %s", path.c_str());
 }
 
+// The three boot buttons of the main window in the installed or the not-installed state.
+inline void CheckBootButtons(HWND hwnd, bool installed, const char* why) {
+    Check(IsWindowEnabled(GetDlgItem(hwnd, 1011)) == !installed, "%s: 安装引导 %s", why, installed ? "disabled" : "enabled");
+    Check(IsWindowEnabled(GetDlgItem(hwnd, 1009)) == installed, "%s: 卸载引导 %s", why, installed ? "enabled" : "disabled");
+    Check(IsWindowEnabled(GetDlgItem(hwnd, 1014)) == installed, "%s: 重启进入Tarwen修复 %s", why, installed ? "enabled" : "disabled");
+}
+
 }  // namespace panel_session
