@@ -8,6 +8,9 @@
 namespace {
 
 const TwChar kIndexPath[] = TW_TEXT("\\SystemRoot\\twsafe\\bkinfo.dat");
+// The new index is written here and renamed over the index when whole.
+const TwChar kNewIndexPath[] = TW_TEXT("\\SystemRoot\\twsafe\\bkinfo.tmp");
+const TwChar kPendingPath[] = TW_TEXT("\\SystemRoot\\twsafe\\bkinfo.jnl");
 constexpr size_t kHeapPathUnits = 128;  // a 256-byte path block
 
 void CopyField(char* field, size_t width, const char* text) {
@@ -29,9 +32,12 @@ bool WriteItemSlot(TwHandle file, int index, const TBackupItem& item) {
   return WriteProfileSlot(file, index, line);
 }
 
-bool ReadItemSlot(TwHandle file, int index, TBackupItem* item) {
+// Reads and splits one index line: kFailed when the slot cannot be read,
+// kRefused when it does not split.
+IndexUpdate ReadItemSlot(TwHandle file, int index, TBackupItem* item) {
   char line[kSlotBufferSize];
-  return ReadProfileSlot(file, index, line) == SlotRead::kWhole && SplitLine(line, '\t', item);
+  if (ReadProfileSlot(file, index, line) != SlotRead::kWhole) return IndexUpdate::kFailed;
+  return SplitLine(line, '\t', item) ? IndexUpdate::kRecorded : IndexUpdate::kRefused;
 }
 
 bool SignIs(const TBackupItem& item, const char* sign) { return strcmp(item.Sign, sign) == 0; }
@@ -64,15 +70,13 @@ bool WriteTopTier(TwHandle file, const TopTier& lines, const char* AddDate) {
   return WriteItemSlot(file, 1, fresh);
 }
 
-// Scans an index date as "%d-%d-%d" does. Dates that differ as text may
-// still name one snapshot file ("029-1-1" and "29-1-1"); their numbers do not.
+}  // namespace
+
 bool ScanIndexDate(const char* date, int* year, int* month, int* day) {
   const char* rest = ScanDecimal(date, year);
   if (!rest || *rest != '-' || !(rest = ScanDecimal(rest + 1, month))) return false;
   return *rest == '-' && ScanDecimal(rest + 1, day);
 }
-
-}  // namespace
 
 bool SplitLine(char* line, char delimiter, TBackupItem* item) {
   const char* pItems[3];
@@ -108,67 +112,81 @@ bool MakeOrderLines(TwHandle hBKInfoFile, int IndexNum, const char* AddDate) {
   return ReadTopTier(hBKInfoFile, IndexNum, &lines) && WriteTopTier(hBKInfoFile, lines, AddDate);
 }
 
-void DelFilesFromDate(const char* AddDate) {
+bool SnapshotFileName(const char* Date, char* name, size_t size) {
   int year = 0, month = 0, day = 0;
-  if (!ScanIndexDate(AddDate, &year, &month, &day)) return;
-
-  char name[64];
-  TextBuilder text(name, sizeof name);
-  text.Append("\\SystemRoot\\twsafe\\").AppendDecimal(year).AppendDecimal(month, 2)
-      .AppendDecimal(day, 2).Append(".xff");
-
-  TwHeap heap = LayerCreateHeap();
-  if (!heap) return;
-  TwChar* path = static_cast<TwChar*>(LayerAllocateHeap(heap, kHeapPathUnits * sizeof(TwChar)));
-  if (path && text.ok() && LayerWidenText(name, path, kHeapPathUnits)) DeleteFile(path);
-  if (path) LayerFreeHeap(heap, path);
-  LayerDestroyHeap(heap);
+  if (!ScanIndexDate(Date, &year, &month, &day)) return false;
+  TextBuilder text(name, size);
+  text.AppendDecimal(year).AppendDecimal(month, 2).AppendDecimal(day, 2).Append(".xff");
+  return text.ok();
 }
 
-bool UpdateIndexFile(TwHandle hBKInfoFile, const char* AddDate) {
+namespace {
+
+// Deletes the snapshot file of an index date. True when no such file is left
+// (deleted, or not there); a date that names no file leaves nothing to delete.
+bool DeleteSnapshotOfDate(const char* date) {
+  char fileName[48];
+  if (!SnapshotFileName(date, fileName, sizeof fileName)) return true;
+  char name[64];
+  TextBuilder text(name, sizeof name);
+  text.Append("\\SystemRoot\\twsafe\\").Append(fileName);
+
+  TwHeap heap = LayerCreateHeap();
+  if (!heap) return false;
+  TwChar* path = static_cast<TwChar*>(LayerAllocateHeap(heap, kHeapPathUnits * sizeof(TwChar)));
+  bool gone = path && text.ok() && LayerWidenText(name, path, kHeapPathUnits) &&
+              (DeleteFile(path) || !FileExists(path));
+  if (path) LayerFreeHeap(heap, path);
+  LayerDestroyHeap(heap);
+  return gone;
+}
+
+}  // namespace
+
+void DelFilesFromDate(const char* AddDate) { DeleteSnapshotOfDate(AddDate); }
+
+IndexUpdate UpdateIndexFile(TwHandle hBKInfoFile, const char* AddDate, TBackupItem* dropped) {
+  memset(dropped, 0, sizeof *dropped);
   char slot[kSlotBufferSize];
-  ReadProfileSlot(hBKInfoFile, 0, slot);
+  if (ReadProfileSlot(hBKInfoFile, 0, slot) != SlotRead::kWhole) return IndexUpdate::kFailed;
   int count = 0;
-  if (!ScanIndexNum(slot, &count) || count > kMaxIndexNum) return false;
+  if (!ScanIndexNum(slot, &count) || count > kMaxIndexNum) return IndexUpdate::kRefused;
   if (count < 0) count = 0;
 
   // Everything the update moves is read, and every carry slot the carry will
-  // pass is split, before anything is written: an unreadable or unsplittable
-  // slot stops the update with the whole index as it was.
+  // pass is split, before anything is written.
   TopTier lines;
-  if (!ReadTopTier(hBKInfoFile, count, &lines)) return false;
+  if (!ReadTopTier(hBKInfoFile, count, &lines)) return IndexUpdate::kFailed;
   if (count < kTopTierSlots) {
-    return WriteTopTier(hBKInfoFile, lines, AddDate) && WriteIndexNum(hBKInfoFile, count + 1);
+    bool written = WriteTopTier(hBKInfoFile, lines, AddDate) && WriteIndexNum(hBKInfoFile, count + 1);
+    return written ? IndexUpdate::kRecorded : IndexUpdate::kFailed;
   }
 
   // Slot 15's line leaves the top tier.
   TBackupItem carried;
-  if (!ReadItemSlot(hBKInfoFile, kTopTierSlots, &carried)) return false;
+  IndexUpdate read = ReadItemSlot(hBKInfoFile, kTopTierSlots, &carried);
+  if (read != IndexUpdate::kRecorded) return read;
   TBackupItem carryTier[kLastCarrySlot + 1];
   int stop = kLastCarrySlot + 1;
   for (int index = kFirstCarrySlot; index <= kLastCarrySlot; ++index) {
-    if (!ReadItemSlot(hBKInfoFile, index, &carryTier[index])) return false;
+    read = ReadItemSlot(hBKInfoFile, index, &carryTier[index]);
+    if (read != IndexUpdate::kRecorded) return read;
     if (SignIs(carryTier[index], "0")) {
       stop = index;
       break;
     }
   }
 
-  // The line that leaves the index: its snapshot file is deleted last, after
-  // every slot is written, and only when no slot names that date any more, so
-  // that an interrupted update never leaves a line whose file is gone. Each
-  // write that fails stops the update where it is.
-  TBackupItem dropped = {};
   for (int index = kFirstCarrySlot; index <= kLastCarrySlot && index <= stop; ++index) {
     const TBackupItem& current = carryTier[index];
     TBackupItem incoming;
     if (SignIs(current, "0")) {
-      dropped = current;
+      *dropped = current;
       FillItem(&incoming, carried.Date, "1", carried.IsShow);
-      if (!WriteItemSlot(hBKInfoFile, index, incoming)) return false;
+      if (!WriteItemSlot(hBKInfoFile, index, incoming)) return IndexUpdate::kFailed;
     } else if (SignIs(current, "1")) {
       FillItem(&incoming, carried.Date, "0", carried.IsShow);
-      if (!WriteItemSlot(hBKInfoFile, index, incoming)) return false;
+      if (!WriteItemSlot(hBKInfoFile, index, incoming)) return IndexUpdate::kFailed;
       carried = current;
     }
   }
@@ -176,32 +194,102 @@ bool UpdateIndexFile(TwHandle hBKInfoFile, const char* AddDate) {
   // count stays at the last slot that exists.
   int deepest = stop;
   if (stop > kLastCarrySlot) {
-    dropped = carried;
+    *dropped = carried;
     deepest = kLastCarrySlot;
   }
 
-  if (!WriteTopTier(hBKInfoFile, lines, AddDate)) return false;
-  if (deepest > count && !WriteIndexNum(hBKInfoFile, deepest)) return false;
-  if (!IndexListsDate(hBKInfoFile, dropped.Date)) DelFilesFromDate(dropped.Date);
-  return true;
+  if (!WriteTopTier(hBKInfoFile, lines, AddDate)) return IndexUpdate::kFailed;
+  if (deepest > count && !WriteIndexNum(hBKInfoFile, deepest)) return IndexUpdate::kFailed;
+  return IndexUpdate::kRecorded;
 }
 
-bool IndexListsDate(TwHandle hBKInfoFile, const char* Date) {
-  int year = 0, month = 0, day = 0;
-  if (!ScanIndexDate(Date, &year, &month, &day)) return false;
-  for (int index = 1; index <= kLastCarrySlot; ++index) {
+namespace {
+
+enum class Listing { kListed, kUnlisted, kUnknown };
+
+// Whether a line of the index names the same snapshot file as Date. Dates
+// that differ as text may name one file ("2026-1-11", "202-60-111"): what
+// counts is the file name. kUnknown when a slot could be read only in part.
+Listing FindDate(TwHandle index, const char* Date) {
+  char wanted[48];
+  if (!SnapshotFileName(Date, wanted, sizeof wanted)) return Listing::kUnlisted;
+  for (int slot = 1; slot <= kLastCarrySlot; ++slot) {
     char line[kSlotBufferSize];
-    // A slot read only in part might name it: keep the file then.
-    if (ReadProfileSlot(hBKInfoFile, index, line) == SlotRead::kBroken) return true;
+    if (ReadProfileSlot(index, slot, line) == SlotRead::kBroken) return Listing::kUnknown;
     TBackupItem item;
-    int y = 0, m = 0, d = 0;
-    if (SplitLine(line, '\t', &item) && ScanIndexDate(item.Date, &y, &m, &d) &&
-        y == year && m == month && d == day) {
-      return true;
+    char named[48];
+    if (SplitLine(line, '\t', &item) && SnapshotFileName(item.Date, named, sizeof named) &&
+        strcmp(named, wanted) == 0) {
+      return Listing::kListed;
     }
   }
-  return false;
+  return Listing::kUnlisted;
 }
+
+}  // namespace
+
+bool IndexListsDate(TwHandle hBKInfoFile, const char* Date) {
+  return FindDate(hBKInfoFile, Date) != Listing::kUnlisted;
+}
+
+namespace {
+
+// Writes a copy of the freshly opened index, updated, as the new index. The
+// copy keeps every byte of the index that the update does not rewrite.
+IndexUpdate WriteNewIndex(TwHandle index, const char* AddDate, TBackupItem* dropped) {
+  DeleteFile(kNewIndexPath);  // what an interrupted update left
+  TwHandle copy;
+  if (!OpenFile(kNewIndexPath, &copy, kDispositionCreateNew)) return IndexUpdate::kFailed;
+  uint32_t size = 0;
+  // The index was just opened: its position is at its start.
+  IndexUpdate update = QueryCopySize(index, &size) && CopyFileBytes(index, copy, size)
+                           ? UpdateIndexFile(copy, AddDate, dropped)
+                           : IndexUpdate::kFailed;
+  LayerCloseFile(copy);
+  return update;
+}
+
+// Settles the pending record against the index as it stands: the file of the
+// line that left is deleted when no line names it; the new day's file, when
+// the index does not list it, is recorded now (recordDay) if whole, else
+// deleted. The record goes when nothing is left to settle. True then.
+bool SettlePendingSnapshots(bool recordDay) {
+  TwHandle record;
+  if (!OpenFile(kPendingPath, &record, kDispositionOpenExisting)) return true;
+  char day[kSlotBufferSize], leaving[kSlotBufferSize];
+  SlotRead dayRead = ReadProfileSlot(record, 0, day);
+  SlotRead leavingRead = ReadProfileSlot(record, 1, leaving);
+  LayerCloseFile(record);
+  if (dayRead == SlotRead::kBroken || leavingRead == SlotRead::kBroken) return false;
+
+  TwHandle index;
+  if (!OpenFile(kIndexPath, &index, kDispositionOpenExisting)) return false;
+  Listing dayListing = FindDate(index, day);
+  Listing leavingListing = FindDate(index, leaving);
+  LayerCloseFile(index);
+  if (dayListing == Listing::kUnknown || leavingListing == Listing::kUnknown) return false;
+  if (leavingListing == Listing::kUnlisted && !DeleteSnapshotOfDate(leaving)) return false;
+  if (dayListing == Listing::kListed || !recordDay) return ClearPendingSnapshots();
+
+  // The new day's file: recorded now when whole, deleted when cut short.
+  char fileName[48], name[64];
+  TwChar path[kHeapPathUnits];
+  TextBuilder text(name, sizeof name);
+  text.Append("\\SystemRoot\\twsafe\\");
+  if (!SnapshotFileName(day, fileName, sizeof fileName)) return ClearPendingSnapshots();
+  text.Append(fileName);
+  if (!text.ok() || !LayerWidenText(name, path, kHeapPathUnits)) return ClearPendingSnapshots();
+  TwHandle snapshot;
+  bool whole = false;
+  if (OpenFile(path, &snapshot, kDispositionOpenExisting)) {
+    whole = SnapshotIsWhole(snapshot);
+    LayerCloseFile(snapshot);
+  }
+  if (whole) return HandleBackupInfo(day) || !FileExists(kPendingPath);
+  return (DeleteFile(path) || !FileExists(path)) && ClearPendingSnapshots();
+}
+
+}  // namespace
 
 bool HandleBackupInfo(const char* AddDate) {
   TwHandle index;
@@ -209,7 +297,42 @@ bool HandleBackupInfo(const char* AddDate) {
     DisplayString(TW_TEXT("Open backupinfo Error\n"));
     return false;
   }
-  bool updated = UpdateIndexFile(index, AddDate);
+  TBackupItem dropped;
+  IndexUpdate update = WriteNewIndex(index, AddDate, &dropped);
   LayerCloseFile(index);
-  return updated;
+  if (update != IndexUpdate::kRecorded) {
+    DeleteFile(kNewIndexPath);
+    // An index that cannot take the line will not take it at the next boot
+    // either: the day's whole file is kept, unlisted, as it is.
+    if (update == IndexUpdate::kRefused) ClearPendingSnapshots();
+    return false;
+  }
+  // The dropped line's file is named in the pending record before the new
+  // index stands, and deleted after, once the new index shows that no line
+  // names it; a cut in between leaves it to the next boot.
+  if ((dropped.Date[0] && !RecordPendingSnapshot(1, dropped.Date)) || !LayerRenameFile(kNewIndexPath, kIndexPath)) {
+    DeleteFile(kNewIndexPath);
+    return false;
+  }
+  SettlePendingSnapshots(false);
+  return true;
 }
+
+bool RecordPendingSnapshot(int slot, const char* Date) {
+  TwHandle record;
+  if (!OpenFile(kPendingPath, &record, kDispositionOpenExisting) &&
+      !OpenFile(kPendingPath, &record, kDispositionCreateNew)) {
+    return false;
+  }
+  char line[kSlotBufferSize];
+  memset(line, 0, sizeof line);
+  TextBuilder text(line, kSlotSize);
+  text.Append(Date);
+  bool written = text.ok() && WriteProfileSlot(record, slot, line);
+  LayerCloseFile(record);
+  return written;
+}
+
+bool ClearPendingSnapshots() { return DeleteFile(kPendingPath) || !FileExists(kPendingPath); }
+
+bool FinishPendingSnapshots() { return SettlePendingSnapshots(true); }

@@ -4,6 +4,7 @@
 
 #include "layer.h"
 #include "profile_slot.h"
+#include "snapshot_section.h"
 
 // ---- inifile: the settings file through the native layer -------------------
 
@@ -50,11 +51,17 @@ bool WriteIndexNum(TwHandle hFile, int Num);
 // new line (AddDate, "0", "1"). The header is left alone.
 bool MakeOrderLines(TwHandle hBKInfoFile, int IndexNum, const char* AddDate);
 
+// Scans an index date as "%d-%d-%d" does. Dates that differ as text may
+// still name one snapshot file ("029-1-1" and "29-1-1"); their numbers do not.
+bool ScanIndexDate(const char* date, int* year, int* month, int* day);
+
 // Deletes the snapshot file that an index date ("%d-%d-%d") names.
 void DelFilesFromDate(const char* AddDate);
 
 // Records a new snapshot in the index, carries older lines into the carry tier
 // and deletes the snapshot that drops out. True when the index was updated.
+// All or nothing: the new index is written beside the old one and renamed
+// over it, so that a cut at any point leaves the old index or the new one.
 bool HandleBackupInfo(const char* AddDate);
 
 // Whether any slot of the index (1 to 30) holds a line naming the same
@@ -62,8 +69,36 @@ bool HandleBackupInfo(const char* AddDate);
 // might. Files are deleted only when this is false.
 bool IndexListsDate(TwHandle hBKInfoFile, const char* Date);
 
-// The index update on an open index file (HandleBackupInfo without the open).
-bool UpdateIndexFile(TwHandle hBKInfoFile, const char* AddDate);
+// The snapshot file name ("%d%02d%02d.xff") an index date names; false when
+// the date does not scan as "%d-%d-%d" or the name does not fit in size.
+bool SnapshotFileName(const char* Date, char* name, size_t size);
+
+// What an index update did.
+enum class IndexUpdate {
+  kRecorded,  // the new line is in the index
+  kRefused,   // the index cannot take it (header, count, a line that will not split)
+  kFailed,    // a read or a write failed
+};
+
+// The index update on an open index file: the new line in slot 1, the top
+// tier moved, the carry rule applied. *dropped receives the line that leaves
+// the index (an empty Date when none does); its file is not deleted here.
+// Unless kRecorded, what was written is to be thrown away.
+IndexUpdate UpdateIndexFile(TwHandle hBKInfoFile, const char* AddDate, TBackupItem* dropped);
+
+// The pending record beside the index names the snapshot files whose fate an
+// index update decides until it is finished: the new day's file (slot 0,
+// written before that file is created) and the file of the line that leaves
+// the index (slot 1). An update that ends, recorded or refused, removes it.
+bool RecordPendingSnapshot(int slot, const char* Date);
+// True when no record is left.
+bool ClearPendingSnapshots();
+
+// Finishes what an interrupted update left: the file of a line that left the
+// index and is named nowhere is deleted; a whole new-day file that the index
+// does not list is recorded now, an incomplete one deleted. True when nothing
+// is pending any more.
+bool FinishPendingSnapshots();
 
 // ---- native: console, file primitives, the boot passes ---------------------
 
@@ -71,7 +106,15 @@ void DisplayString(const TwChar* pString);
 bool OpenFile(const TwChar* FileName, TwHandle* FileHandle, uint32_t singed);
 bool MyCopyFile(const TwChar* SourceFile, TwHandle hFileTarget);
 bool MyMoveFile(const TwChar* SourceFile, const TwChar* TargetFile);
+// Copies size bytes from source's position to target's position in pieces of
+// 1024 bytes. False at the first read or write that falls short.
+bool CopyFileBytes(TwHandle source, TwHandle target, uint32_t size);
+// The size of an open file, when a section header can state it as "%d"
+// (below 2 GiB).
+bool QueryCopySize(TwHandle file, uint32_t* size);
 bool DeleteFile(const TwChar* FileName);
+// Whether a file of that name opens (and is closed again at once).
+bool FileExists(const TwChar* name);
 
 // The daily snapshot: one file of the four hives per day, recorded in the index.
 bool BackupSysFile();

@@ -3,13 +3,15 @@
 
 #include "engine.h"
 
-// A slot that cannot be read whole reads as zeros: never as stale or partial bytes.
+// A slot that cannot be read whole reads as zeros: never as stale or partial
+// bytes. Readers stop at the NUL, so a slot cut short (the last one of a file
+// that ends early) whose text ends within what was read is whole for reading.
 SlotRead ReadProfileSlot(TwHandle file, int index, char* slot) {
   memset(slot, 0, kSlotBufferSize);
   uint64_t offset = static_cast<uint64_t>(index) * kSlotSize;
   uint32_t done = 0;
   bool read = LayerReadFile(file, slot, kSlotSize, &offset, &done);
-  if (read && done == kSlotSize) return SlotRead::kWhole;
+  if (read && done > 0 && (done == kSlotSize || memchr(slot, '\0', done))) return SlotRead::kWhole;
   memset(slot, 0, kSlotBufferSize);
   return read && done == 0 ? SlotRead::kAbsent : SlotRead::kBroken;
 }

@@ -3,7 +3,6 @@
 #include <string.h>
 
 #include "engine.h"
-#include "snapshot_section.h"
 #include "text.h"
 
 namespace {
@@ -17,40 +16,10 @@ const TwChar* const kSystemHives[] = {
     TW_TEXT("\\SystemRoot\\System32\\config\\Sam"),
 };
 
-constexpr uint32_t kChunkSize = kSectionChunkSize;
+constexpr uint32_t kChunkSize = 1024;
 constexpr size_t kNarrowPathSize = 256;
 constexpr size_t kWidePathUnits = 384;  // 768 bytes
 constexpr size_t kHeapPathUnits = 128;  // a 256-byte block
-
-// Copies size bytes from source's position to target's position in pieces of
-// at most kChunkSize. False at the first read or write that falls short: a
-// snapshot with stale bytes in it is worse than none.
-bool CopyBytes(TwHandle source, TwHandle target, uint32_t size) {
-  char chunk[kChunkSize];
-  while (size) {
-    uint32_t piece = size < kChunkSize ? size : kChunkSize;
-    uint32_t read = 0, written = 0;
-    if (!LayerReadFile(source, chunk, piece, nullptr, &read) || read != piece) return false;
-    if (!LayerWriteFile(target, chunk, piece, nullptr, &written) || written != piece) return false;
-    size -= piece;
-  }
-  return true;
-}
-
-// The size of an open file, when a section header can state it as "%d".
-bool QueryCopySize(TwHandle file, uint32_t* size) {
-  uint64_t endOfFile = 0;
-  if (!LayerQueryFileSize(file, &endOfFile) || endOfFile > kMaxSectionLength) return false;
-  *size = static_cast<uint32_t>(endOfFile);
-  return true;
-}
-
-bool FileExists(const TwChar* name) {
-  TwHandle file;
-  if (!OpenFile(name, &file, kDispositionOpenExisting)) return false;
-  LayerCloseFile(file);
-  return true;
-}
 
 // The index must open and its header must scan as a count.
 bool IndexIsUsable() {
@@ -95,18 +64,6 @@ bool CopyUserHive(TwHandle snapshot) {
   return MyCopyFile(userHive, snapshot);
 }
 
-// Creates the day's snapshot file. Creating a new file only is what limits the
-// snapshots to one a day; but a file of the day that the index does not list
-// is what an interrupted boot left behind, and is taken again.
-bool CreateSnapshotFile(const TwChar* path, const char* indexDate, TwHandle* snapshot) {
-  if (OpenFile(path, snapshot, kDispositionCreateNew)) return true;
-  TwHandle index;
-  if (!OpenFile(kIndexPath, &index, kDispositionOpenExisting)) return false;
-  bool listed = IndexListsDate(index, indexDate);
-  LayerCloseFile(index);
-  return !listed && DeleteFile(path) && OpenFile(path, snapshot, kDispositionCreateNew);
-}
-
 // Writes the snapshot's four sections. False when any is missing or short.
 bool WriteSnapshotSections(TwHandle snapshot) {
   for (const TwChar* hive : kSystemHives) {
@@ -115,9 +72,53 @@ bool WriteSnapshotSections(TwHandle snapshot) {
   return CopyUserHive(snapshot);
 }
 
-// Whether the file first is a prefix of (or equal to) the file second: what a
-// copy from second into first leaves when it was cut off.
-bool IsPrefixOf(const TwChar* first, const TwChar* second) {
+bool DayIsListed(const char* indexDate) {
+  TwHandle index;
+  if (!OpenFile(kIndexPath, &index, kDispositionOpenExisting)) return false;
+  bool listed = IndexListsDate(index, indexDate);
+  LayerCloseFile(index);
+  return listed;
+}
+
+// Writes the day's snapshot file and records it. The pending record names the
+// file before it exists, so that an interruption anywhere up to the new index
+// is finished by the next boot instead of leaving a file that no line names.
+bool TakeSnapshot(const TwChar* path, const char* indexDate) {
+  if (!RecordPendingSnapshot(0, indexDate)) return false;
+  TwHandle snapshot;
+  if (!OpenFile(path, &snapshot, kDispositionCreateNew)) {
+    ClearPendingSnapshots();
+    return false;
+  }
+  bool complete = WriteSnapshotSections(snapshot);
+  LayerCloseFile(snapshot);
+  if (!complete) {
+    // An incomplete snapshot would block the day and never be rotated away.
+    DeleteFile(path);
+    ClearPendingSnapshots();
+    return false;
+  }
+  HandleBackupInfo(indexDate);
+  return true;
+}
+
+// One snapshot a day. A file of the day that is whole is kept (on a restore
+// day it holds the hive from before the restore) and recorded when the index
+// does not list it yet; one cut short is taken again.
+bool SnapshotDay(const TwChar* path, const char* indexDate) {
+  TwHandle existing;
+  if (!OpenFile(path, &existing, kDispositionOpenExisting)) return TakeSnapshot(path, indexDate);
+  bool whole = SnapshotIsWhole(existing);
+  LayerCloseFile(existing);
+  if (whole) return !DayIsListed(indexDate) && HandleBackupInfo(indexDate);
+  return DeleteFile(path) && TakeSnapshot(path, indexDate);
+}
+
+// Whether the file first is a leading part of (or equal to) the file second:
+// what a copy from second into first leaves when it was cut off. *equal
+// tells whether the two are the same bytes.
+bool IsPrefixOf(const TwChar* first, const TwChar* second, bool* equal) {
+  *equal = false;
   TwHandle a, b;
   if (!OpenFile(first, &a, kDispositionOpenExisting)) return false;
   if (!OpenFile(second, &b, kDispositionOpenExisting)) {
@@ -137,47 +138,66 @@ bool IsPrefixOf(const TwChar* first, const TwChar* second) {
   }
   LayerCloseFile(a);
   LayerCloseFile(b);
+  *equal = prefix && sizeA == sizeB;
   return prefix;
 }
 
-// "111": puts the hive to restore in place of the user hive, keeping the old
-// one as the saved hive.
-bool RestoreUserHive(TwHandle settings, const TwChar* userHive, const TwChar* savedHive) {
-  if (!FileExists(kHiveToRestore)) return false;
-  // A user hive that is missing, or that is the beginning of the hive to
-  // restore, is what an interrupted restore left: the saved hive already holds
-  // the user's own hive then, and must not be overwritten.
-  bool interrupted = FileExists(savedHive) &&
-                     (!FileExists(userHive) || IsPrefixOf(userHive, kHiveToRestore));
-  if (!interrupted) {
-    DeleteFile(savedHive);
-    if (!MyMoveFile(userHive, savedHive)) return false;
-  }
-  DeleteFile(userHive);
-  bool replaced = MyMoveFile(kHiveToRestore, userHive);
-  if (!replaced) {
-    // Never leave the user without a hive: the saved copy is the old one.
-    DeleteFile(userHive);
-    MyMoveFile(savedHive, userHive);
-  } else {
-    DeleteFile(kHiveToRestore);
-  }
-  WriteIniFile(settings, "IsRepair", "000");
-  return replaced;
+// The three hive files of the user's folder that a restore moves between.
+struct UserHives {
+  TwChar user[kWidePathUnits];   // NTUSER.DAT, the hive the log-on loads
+  TwChar saved[kWidePathUnits];  // BKDATA3.DAT, the hive from before the last restore
+  TwChar copy[kWidePathUnits];   // where a hive is copied before it is renamed into place
+};
+
+// Copies source beside the user hive and renames the copy over it: the user
+// hive is at every instant either what it was or the whole of source.
+bool PutHiveInPlace(const TwChar* source, const UserHives& hives) {
+  DeleteFile(hives.copy);  // what an interrupted copy left
+  if (MyMoveFile(source, hives.copy) && LayerRenameFile(hives.copy, hives.user)) return true;
+  DeleteFile(hives.copy);
+  return false;
 }
 
-// "222": puts the saved hive back in place of the user hive.
-bool UndoUserHiveRestore(TwHandle settings, const TwChar* userHive, const TwChar* savedHive) {
-  if (!FileExists(savedHive)) return false;
-  DeleteFile(userHive);
-  if (!MyMoveFile(savedHive, userHive)) {
-    // The user hive is gone: keep the request, so that the next boot puts the
-    // saved hive in place instead of leaving the user without one.
-    DeleteFile(userHive);
-    return false;
+// "111": puts the hive to restore in place of the user hive, keeping the old
+// one as the saved hive. Every step is a rename or a copy into a spare file,
+// so that one whole copy of the user's own hive stands at every instant, as
+// the user hive or as the saved hive; the flag is cleared only when the user
+// hive is whole.
+bool RestoreUserHive(TwHandle settings, const UserHives& hives) {
+  if (!FileExists(kHiveToRestore)) return false;
+  bool inPlace = false, sameAsSaved = false;
+  bool userHive = FileExists(hives.user);
+  bool partOfRestore = userHive && IsPrefixOf(hives.user, kHiveToRestore, &inPlace);
+  // Equal to the hive to restore: an earlier boot put it in place and was
+  // cut off before it could tidy up.
+  if (!inPlace) {
+    // A user hive that is the beginning of the hive to restore or of the saved
+    // hive is a copy that an interruption cut short, not the user's own: the
+    // saved hive holds that, and must not be overwritten.
+    bool partOfSaved = userHive && IsPrefixOf(hives.user, hives.saved, &sameAsSaved) && !sameAsSaved;
+    bool own = userHive && !partOfRestore && !partOfSaved;
+    if (own ? !LayerRenameFile(hives.user, hives.saved) : !FileExists(hives.saved)) return false;
+    if (!PutHiveInPlace(kHiveToRestore, hives)) {
+      // The user's own hive goes back in place; the hive to restore is kept.
+      if (!LayerRenameFile(hives.saved, hives.user)) return false;
+      WriteIniFile(settings, "IsRepair", "000");
+      return false;
+    }
   }
+  DeleteFile(kHiveToRestore);
   WriteIniFile(settings, "IsRepair", "000");
   return true;
+}
+
+// "222": puts a copy of the saved hive in place of the user hive; the saved
+// hive stays, so that a later request still finds it.
+bool UndoUserHiveRestore(TwHandle settings, const UserHives& hives) {
+  if (!FileExists(hives.saved)) return false;
+  bool placed = PutHiveInPlace(hives.saved, hives);
+  // A failed copy leaves the user hive as it was: the request is done with
+  // as long as there is one.
+  if (placed || FileExists(hives.user)) WriteIniFile(settings, "IsRepair", "000");
+  return placed;
 }
 
 }  // namespace
@@ -189,6 +209,33 @@ bool OpenFile(const TwChar* FileName, TwHandle* FileHandle, uint32_t singed) {
 }
 
 bool DeleteFile(const TwChar* FileName) { return LayerDeleteFile(FileName); }
+
+bool FileExists(const TwChar* name) {
+  TwHandle file;
+  if (!OpenFile(name, &file, kDispositionOpenExisting)) return false;
+  LayerCloseFile(file);
+  return true;
+}
+
+// A snapshot with stale bytes in it is worse than none: a short piece ends the copy.
+bool CopyFileBytes(TwHandle source, TwHandle target, uint32_t size) {
+  char chunk[kChunkSize];
+  while (size) {
+    uint32_t piece = size < kChunkSize ? size : kChunkSize;
+    uint32_t read = 0, written = 0;
+    if (!LayerReadFile(source, chunk, piece, nullptr, &read) || read != piece) return false;
+    if (!LayerWriteFile(target, chunk, piece, nullptr, &written) || written != piece) return false;
+    size -= piece;
+  }
+  return true;
+}
+
+bool QueryCopySize(TwHandle file, uint32_t* size) {
+  uint64_t endOfFile = 0;
+  if (!LayerQueryFileSize(file, &endOfFile) || endOfFile > kMaxSectionLength) return false;
+  *size = static_cast<uint32_t>(endOfFile);
+  return true;
+}
 
 bool MyCopyFile(const TwChar* SourceFile, TwHandle hFileTarget) {
   TwHandle source;
@@ -203,7 +250,7 @@ bool MyCopyFile(const TwChar* SourceFile, TwHandle hFileTarget) {
     FormatSectionHeader(header, size);
     uint32_t written = 0;
     copied = LayerWriteFile(hFileTarget, header, sizeof header, nullptr, &written) &&
-             written == sizeof header && CopyBytes(source, hFileTarget, size);
+             written == sizeof header && CopyFileBytes(source, hFileTarget, size);
   }
   LayerCloseFile(source);
   return copied;
@@ -221,7 +268,7 @@ bool MyMoveFile(const TwChar* SourceFile, const TwChar* TargetFile) {
     return false;
   }
   uint32_t size = 0;
-  bool copied = QueryCopySize(source, &size) && CopyBytes(source, target, size);
+  bool copied = QueryCopySize(source, &size) && CopyFileBytes(source, target, size);
   LayerCloseFile(source);
   LayerCloseFile(target);
   return copied;
@@ -229,6 +276,9 @@ bool MyMoveFile(const TwChar* SourceFile, const TwChar* TargetFile) {
 
 bool BackupSysFile() {
   if (!IndexIsUsable() || !FileExists(kSettingsPath)) return false;
+  // An update left unfinished is finished first; when it cannot be, no new
+  // one is started on top of it.
+  if (!FinishPendingSnapshots()) return false;
 
   TwHeap heap = LayerCreateHeap();
   if (!heap) return false;
@@ -245,18 +295,8 @@ bool BackupSysFile() {
     TextBuilder date(indexDate, sizeof indexDate);
     date.AppendDecimal(year).AppendChar('-').AppendDecimal(month).AppendChar('-').AppendDecimal(day);
 
-    TwHandle snapshot;
-    if (name.ok() && LayerWidenText(narrow, snapshotPath, kHeapPathUnits) &&
-        CreateSnapshotFile(snapshotPath, indexDate, &snapshot)) {
-      bool complete = WriteSnapshotSections(snapshot);
-      if (complete) {
-        HandleBackupInfo(indexDate);
-        recorded = true;
-      }
-      LayerCloseFile(snapshot);
-      // An incomplete snapshot would block the day and never be rotated away.
-      if (!complete) DeleteFile(snapshotPath);
-    }
+    recorded = name.ok() && date.ok() && LayerWidenText(narrow, snapshotPath, kHeapPathUnits) &&
+               SnapshotDay(snapshotPath, indexDate);
     LayerFreeHeap(heap, snapshotPath);
   }
   LayerDestroyHeap(heap);
@@ -275,13 +315,12 @@ bool HandleRepairNtuser() {
   bool undo = strcmp(request, "222") == 0;
 
   bool done = !restore && !undo;
-  TwChar userHive[kWidePathUnits];
-  TwChar savedHive[kWidePathUnits];
+  UserHives hives;
   // Without the user's folder a request cannot be carried out; it stays.
-  if (!done && named && BuildUserFilePath(userpath, "NTUSER.DAT", userHive) &&
-      BuildUserFilePath(userpath, "BKDATA3.DAT", savedHive)) {
-    done = restore ? RestoreUserHive(settings, userHive, savedHive)
-                   : UndoUserHiveRestore(settings, userHive, savedHive);
+  if (!done && named && BuildUserFilePath(userpath, "NTUSER.DAT", hives.user) &&
+      BuildUserFilePath(userpath, "BKDATA3.DAT", hives.saved) &&
+      BuildUserFilePath(userpath, "TWHIVE.TMP", hives.copy)) {
+    done = restore ? RestoreUserHive(settings, hives) : UndoUserHiveRestore(settings, hives);
   }
   LayerCloseFile(settings);
   return done;

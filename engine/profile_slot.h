@@ -26,7 +26,7 @@ bool FormatPairSlot(char* slot, const char* key, const char* value);
 
 // What reading one slot gave.
 enum class SlotRead {
-  kWhole,   // all 100 bytes
+  kWhole,   // all 100 bytes, or fewer that hold the text's NUL (the rest reads as zeros)
   kAbsent,  // wholly beyond the end of the file: nothing stands there
   kBroken,  // cut short, or the read failed: its text is unknown
 };

@@ -1,22 +1,30 @@
-// One section of a snapshot file: a 256-byte header with the data length in
-// decimal, then the data. Shared by the boot-time program and the control
-// panel's installation snapshot, so that both write the same bytes.
+// The section format of snapshot files: a 256-byte header that states the
+// length of the data in decimal, then the data. A snapshot is four sections.
 #pragma once
 
 #include <stdint.h>
 #include <string.h>
 
+#include "layer.h"
 #include "text.h"
 
 constexpr int kSectionHeaderSize = 256;
-// Sources are copied through a buffer of this size.
-constexpr uint32_t kSectionChunkSize = 1024;
+constexpr int kSnapshotSections = 4;
 // The longest data a header can state as "%d".
 constexpr uint32_t kMaxSectionLength = 0x7FFFFFFFu;
 
-// Zero-fills header (kSectionHeaderSize bytes) and puts length in it as "%d".
-inline void FormatSectionHeader(char* header, uint32_t length) {
+// Zero-fills header (kSectionHeaderSize bytes) and prints size into it as "%d".
+// Inline, so that the control panel writes the same headers without the layer.
+inline void FormatSectionHeader(char* header, uint32_t size) {
   memset(header, 0, kSectionHeaderSize);
   TextBuilder text(header, kSectionHeaderSize);
-  text.AppendDecimal(length);
+  text.AppendDecimal(size);
 }
+
+// The length a header states: decimal digits without sign or padding, ended
+// by a NUL. False for anything else.
+bool ScanSectionHeader(const char* header, uint32_t* size);
+
+// Whether an open snapshot file is whole: four sections whose headers scan
+// and whose lengths add up to the file's size exactly.
+bool SnapshotIsWhole(TwHandle file);

@@ -1,10 +1,8 @@
 // twboot: the boot-time program for Linux, run against a Windows installation
 // lying in a folder (an XP partition mounted from a rescue system, say). It
 // runs the same passes as twrepair.exe at boot and prints the same lines.
-#include <dirent.h>
 #include <stdio.h>
 #include <string.h>
-#include <strings.h>
 #include <sys/stat.h>
 
 #include <string>
@@ -43,19 +41,12 @@ bool IsFolder(const std::string& path) {
   return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-// The child of drive named WINDOWS in any case.
+// The child of drive named WINDOWS in any case; a link does not count, since
+// it could lead the passes out of the drive.
 std::string FindWindowsFolder(const std::string& drive) {
-  std::string found;
-  if (DIR* dir = opendir(drive.c_str())) {
-    while (dirent* entry = readdir(dir)) {
-      if (strcasecmp(entry->d_name, "WINDOWS") == 0 && IsFolder(drive + "/" + entry->d_name)) {
-        found = drive + "/" + entry->d_name;
-        if (strcmp(entry->d_name, "WINDOWS") == 0) break;
-      }
-    }
-    closedir(dir);
-  }
-  return found;
+  HostPlace place;
+  if (!HostLookUpBeneath(drive, "WINDOWS", '/', &place) || !place.IsFolder()) return "";
+  return drive + "/" + place.leaf();
 }
 
 }  // namespace

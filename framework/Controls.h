@@ -8,9 +8,33 @@
 
 namespace tw {
 
-class CButton : public CWnd {};
+// A button control; images are the caller's to keep alive.
+class CButton : public CWnd {
+public:
+    using CWnd::SetIcon;  // the window's own icon stays reachable
+    int GetCheck() const { return static_cast<int>(SendMessage(BM_GETCHECK)); }
+    void SetCheck(int check) const { SendMessage(BM_SETCHECK, static_cast<WPARAM>(check)); }
+    void SetStyle(UINT style, bool redraw = true) const { SendMessage(BM_SETSTYLE, style, redraw ? TRUE : FALSE); }
+    HBITMAP SetBitmap(HBITMAP bitmap) const { return reinterpret_cast<HBITMAP>(SetImage(IMAGE_BITMAP, bitmap)); }
+    HICON SetIcon(HICON icon) const { return reinterpret_cast<HICON>(SetImage(IMAGE_ICON, icon)); }
 
-class CStatic : public CWnd {};
+private:
+    LRESULT SetImage(WPARAM type, HANDLE image) const {
+        return SendMessage(BM_SETIMAGE, type, reinterpret_cast<LPARAM>(image));
+    }
+};
+
+// A static control; images are the caller's to keep alive.
+class CStatic : public CWnd {
+public:
+    using CWnd::SetIcon;
+    HBITMAP SetBitmap(HBITMAP bitmap) const {
+        return reinterpret_cast<HBITMAP>(SendMessage(STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap)));
+    }
+    HICON SetIcon(HICON icon) const {
+        return reinterpret_cast<HICON>(SendMessage(STM_SETICON, reinterpret_cast<WPARAM>(icon)));
+    }
+};
 
 // An owner-drawn button that shows one bitmap when up and another while pressed,
 // copied unscaled from the top-left corner; what does not fit is cut off.
@@ -20,7 +44,6 @@ public:
     bool OnChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
 private:
-    // void DrawItem(const DRAWITEMSTRUCT* item)
     void DrawItem(const DRAWITEMSTRUCT* item);
 
     UniqueBitmap m_up;

@@ -1,9 +1,35 @@
 // CDialog: template dialogs run by our own modal loop.
+//
+// The path of one message, e.g. a BM_CLICK on the main window's install button:
+// 1. Entry. A creation hook attaches the CDialog while DoModal makes the window, so
+//    CWnd::StaticWndProc (Wnd.cpp) is the window procedure from the first message on; the
+//    dialog procedure that the system requires (NoDialogProc) takes nothing. Controls bound by DDX_Control enter the same way.
+//    Queued messages pass DoModal's loop first: PreTranslateMessage of the window and its
+//    parents, then IsDialogMessage (keyboard navigation), then dispatch.
+// 2. Reflection, once. StaticWndProc offers WM_COMMAND/BN_CLICKED, WM_DRAWITEM and WM_CTLCOLOR*
+//    to the object of the control they name (ReflectChildNotify -> OnChildNotify); the button
+//    sees its click there (CSkinButton::OnChildNotify) and declines, so the dialog goes on.
+// 3. The dialog's own handlers: the virtual WindowProc of its class (CPanelDlg::WindowProc),
+//    then CDialog::WindowProc: WM_INITDIALOG -> OnInitDialog, WM_COMMAND -> OnCommand
+//    (CPanelDlg::OnCommand -> OnInstall), colour requests -> the registered dialog colours.
+// 4. The default: CWnd::WindowProc calls the procedure that was there before, the system's
+//    dialog box procedure (DefDlgProc), for whatever no handler took.
+// Dialogs that are not ours (message boxes) get the registered colours from WinApp.cpp's hook.
 #include "Dialog.h"
 
 #include "WinApp.h"
 
 namespace tw {
+
+namespace {
+
+CDialog* g_creating = nullptr;  // the dialog that DoModal is creating on this (the UI) thread
+
+// Without a dialog procedure the system sends no WM_INITDIALOG; every message has passed the
+// CDialog before it gets here.
+INT_PTR CALLBACK NoDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+}  // namespace
 
 void DDX_Control(CDataExchange& dx, int id, CWnd& control) {
     if (!control.m_hWnd)
@@ -48,8 +74,14 @@ INT_PTR CDialog::DoModal() {
 
     m_ended = false;
     m_result = -1;
-    HWND hwnd = ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_templateId), owner,
-                                     &CDialog::StaticDialogProc, reinterpret_cast<LPARAM>(this));
+    g_creating = this;
+    HHOOK creationHook = ::SetWindowsHookExA(WH_CBT, &CDialog::AttachOnCreate, nullptr, ::GetCurrentThreadId());
+    HWND hwnd = creationHook ? ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_templateId), owner,
+                                                    &NoDialogProc, 0)
+                             : nullptr;
+    if (creationHook)
+        ::UnhookWindowsHookEx(creationHook);
+    g_creating = nullptr;
     if (hwnd && m_hWnd == hwnd) {
         if (!m_ended && !(GetStyle() & WS_VISIBLE))
             ShowWindow(SW_SHOWNORMAL);
@@ -116,8 +148,8 @@ void CDialog::OnOK() {
 
 void CDialog::OnCancel() { EndDialog(IDCANCEL); }
 
-bool CDialog::OnCommand(WPARAM wParam, LPARAM) {
-    switch (LOWORD(wParam)) {
+bool CDialog::OnCommand(int id, int, HWND) {
+    switch (id) {
     case IDOK: OnOK(); return true;
     case IDCANCEL: OnCancel(); return true;
     }
@@ -125,14 +157,28 @@ bool CDialog::OnCommand(WPARAM wParam, LPARAM) {
 }
 
 LRESULT CDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_COMMAND) {
-        LRESULT result = 0;
-        if (ReflectChildNotify(msg, wParam, lParam, &result))
-            return result;
-        if (OnCommand(wParam, lParam))
+    LRESULT result = 0;
+    switch (msg) {
+    case WM_INITDIALOG: return InitDialog();
+    case WM_COMMAND:
+        if (OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)))
             return 0;
+        break;
+    default:
+        if (AnswerDialogColour(msg, wParam, &result))
+            return result;
+        break;
     }
     return CWnd::WindowProc(msg, wParam, lParam);
+}
+
+BOOL CDialog::InitDialog() {
+    try {
+        return OnInitDialog();
+    } catch (...) {
+        EndDialog(-1);
+        return TRUE;
+    }
 }
 
 bool CDialog::PreTranslateForDialog(MSG* msg) {
@@ -147,19 +193,14 @@ bool CDialog::PreTranslateForDialog(MSG* msg) {
     return ::IsDialogMessageA(m_hWnd, msg) != FALSE;
 }
 
-INT_PTR CALLBACK CDialog::StaticDialogProc(HWND hwnd, UINT msg, WPARAM, LPARAM lParam) {
-    if (msg != WM_INITDIALOG)
-        return FALSE;  // everything else reaches CDialog::WindowProc through the subclass
-    auto* dialog = reinterpret_cast<CDialog*>(lParam);
-    dialog->Attach(hwnd);
-    dialog->m_oldProc = reinterpret_cast<WNDPROC>(
-        ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::StaticWndProc)));
-    try {
-        return dialog->OnInitDialog();
-    } catch (...) {
-        dialog->EndDialog(-1);
-        return TRUE;
+// The first window created while DoModal waits is the dialog itself; its controls follow.
+LRESULT CALLBACK CDialog::AttachOnCreate(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND && g_creating) {
+        CDialog* dialog = g_creating;
+        g_creating = nullptr;
+        dialog->SubclassWindow(reinterpret_cast<HWND>(wParam));
     }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 }  // namespace tw

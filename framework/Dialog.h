@@ -36,14 +36,16 @@ protected:
     // The default binds the controls (UpdateData(false)); true: the system sets the focus.
     virtual BOOL OnInitDialog();
     virtual void DoDataExchange(CDataExchange& dx);
-    // WM_COMMAND not taken by a control; true when handled.
-    virtual bool OnCommand(WPARAM wParam, LPARAM lParam);
+    // A command (menu, accelerator or control notification code) that no control took;
+    // control is null for menus. True when handled; false lets the dialog box default run.
+    virtual bool OnCommand(int id, int code, HWND control);
     virtual void OnOK();
     virtual void OnCancel();
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    static INT_PTR CALLBACK StaticDialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK AttachOnCreate(int code, WPARAM wParam, LPARAM lParam);
+    BOOL InitDialog();
     bool PreTranslateForDialog(MSG* msg);
     HWND OwnerWindow() const;
 

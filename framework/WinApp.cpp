@@ -21,24 +21,14 @@ bool IsDialogBoxClass(HWND hwnd) {
     return ::GetClassNameA(hwnd, name, sizeof name) && std::strcmp(name, "#32770") == 0;
 }
 
-// Sits under whatever the dialog's own code does; it answers the colour requests that
-// reach the dialog box procedure, including those of message boxes and shell dialogs.
+// Sits under the dialog box procedure of the dialogs that are not ours (message boxes,
+// shell dialogs) and answers their colour requests; CDialog answers for our own.
 LRESULT CALLBACK DialogColourProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto oldProc = reinterpret_cast<WNDPROC>(::GetPropA(hwnd, kOldProcProp));
+    LRESULT colour = 0;
+    if (AnswerDialogColour(msg, wParam, &colour))
+        return colour;
     switch (msg) {
-    case WM_CTLCOLORDLG:
-    case WM_CTLCOLORMSGBOX:
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
-        if (g_dialogBrush) {
-            HDC hdc = reinterpret_cast<HDC>(wParam);
-            LOGBRUSH brush = {};
-            ::GetObjectA(g_dialogBrush, sizeof brush, &brush);
-            ::SetBkColor(hdc, brush.lbColor);
-            ::SetTextColor(hdc, g_dialogText);
-            return reinterpret_cast<LRESULT>(g_dialogBrush);
-        }
-        break;
     case WM_NCDESTROY:
         ::RemovePropA(hwnd, kOldProcProp);
         if (oldProc && reinterpret_cast<WNDPROC>(::GetWindowLongPtrA(hwnd, GWLP_WNDPROC)) == &DialogColourProc)
@@ -52,7 +42,8 @@ LRESULT CALLBACK DialogColourProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
 LRESULT CALLBACK ColourCbtHook(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_CREATEWND) {
         HWND hwnd = reinterpret_cast<HWND>(wParam);
-        if (IsDialogBoxClass(hwnd) && !::GetPropA(hwnd, kOldProcProp)) {
+        // Our own dialogs are attached to their CDialog by now (its creation hook runs first).
+        if (IsDialogBoxClass(hwnd) && !CWnd::FromHandle(hwnd) && !::GetPropA(hwnd, kOldProcProp)) {
             LONG_PTR old = ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DialogColourProc));
             if (old)
                 ::SetPropA(hwnd, kOldProcProp, reinterpret_cast<HANDLE>(old));
@@ -62,6 +53,19 @@ LRESULT CALLBACK ColourCbtHook(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 }  // namespace
+
+bool AnswerDialogColour(UINT msg, WPARAM wParam, LRESULT* result) {
+    if (!g_dialogBrush ||
+        (msg != WM_CTLCOLORDLG && msg != WM_CTLCOLORMSGBOX && msg != WM_CTLCOLORSTATIC && msg != WM_CTLCOLORBTN))
+        return false;
+    HDC hdc = reinterpret_cast<HDC>(wParam);
+    LOGBRUSH brush = {};
+    ::GetObjectA(g_dialogBrush, sizeof brush, &brush);
+    ::SetBkColor(hdc, brush.lbColor);
+    ::SetTextColor(hdc, g_dialogText);
+    *result = reinterpret_cast<LRESULT>(g_dialogBrush);
+    return true;
+}
 
 CWinApp::CWinApp() { g_app = this; }
 

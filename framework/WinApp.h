@@ -30,6 +30,11 @@ public:
     int m_exitCode = 0;
 };
 
+// The registered dialog colours for a colour request of a dialog (WM_CTLCOLORDLG, MSGBOX,
+// STATIC, BTN): true with the brush in *result; false when none are registered or the
+// request is of another kind.
+bool AnswerDialogColour(UINT msg, WPARAM wParam, LRESULT* result);
+
 CWinApp* AfxGetApp();
 HINSTANCE AfxGetResourceHandle();
 

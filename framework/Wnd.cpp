@@ -1,11 +1,19 @@
-// CWnd: subclassing, dispatch and reflection.
+// CWnd: subclassing, dispatch and reflection (the path of a message: top of Dialog.cpp).
 #include "Wnd.h"
+
+#include <unordered_map>
 
 namespace tw {
 
 namespace {
-// Window property that maps a window to its attached object.
-const char kObjectProp[] = "TwCWnd";
+// Window -> attached object, looked up for every message. Kept in the process rather than as
+// a window property: under Wine each property read is a round trip to the server.
+// Windows are attached and used on the one UI thread. Never destroyed: an object that
+// outlives static destruction may still detach.
+std::unordered_map<HWND, CWnd*>& AttachedObjects() {
+    static auto* objects = new std::unordered_map<HWND, CWnd*>;
+    return *objects;
+}
 }  // namespace
 
 CWnd::~CWnd() {
@@ -17,18 +25,19 @@ CWnd::~CWnd() {
 CWnd* CWnd::FromHandle(HWND hwnd) {
     if (!hwnd)
         return nullptr;
-    return static_cast<CWnd*>(::GetPropA(hwnd, kObjectProp));
+    auto found = AttachedObjects().find(hwnd);
+    return found == AttachedObjects().end() ? nullptr : found->second;
 }
 
 void CWnd::Attach(HWND hwnd) {
     m_hWnd = hwnd;
-    ::SetPropA(hwnd, kObjectProp, this);
+    AttachedObjects()[hwnd] = this;
 }
 
 void CWnd::Detach() {
     if (!m_hWnd)
         return;
-    ::RemovePropA(m_hWnd, kObjectProp);
+    AttachedObjects().erase(m_hWnd);
     // Only put the old procedure back if nobody subclassed on top of us since.
     if (m_oldProc &&
         reinterpret_cast<WNDPROC>(::GetWindowLongPtrA(m_hWnd, GWLP_WNDPROC)) == &CWnd::StaticWndProc)
@@ -45,7 +54,7 @@ bool CWnd::SubclassWindow(HWND hwnd) {
     m_oldProc = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::StaticWndProc)));
     if (!m_oldProc) {
-        ::RemovePropA(hwnd, kObjectProp);
+        AttachedObjects().erase(hwnd);
         m_hWnd = nullptr;
         return false;
     }
@@ -83,12 +92,7 @@ LRESULT CWnd::DefWindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     return ::DefWindowProcA(m_hWnd, msg, wParam, lParam);
 }
 
-LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-    LRESULT result = 0;
-    if (ReflectChildNotify(msg, wParam, lParam, &result))
-        return result;
-    return DefWindowProc(msg, wParam, lParam);
-}
+LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) { return DefWindowProc(msg, wParam, lParam); }
 
 bool CWnd::ReflectChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) {
     HWND child = nullptr;
@@ -99,19 +103,15 @@ bool CWnd::ReflectChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* r
             child = item->hwndItem;
         break;
     }
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-    case WM_CTLCOLORSCROLLBAR:
-    case WM_CTLCOLORSTATIC:
-        child = reinterpret_cast<HWND>(lParam);
-        break;
     case WM_COMMAND:
         if (HIWORD(wParam) == BN_CLICKED)
             child = reinterpret_cast<HWND>(lParam);
         break;
     default:
-        return false;
+        if (!IsCtlColorMessage(msg))
+            return false;
+        child = reinterpret_cast<HWND>(lParam);  // the dialog itself for WM_CTLCOLORDLG / MSGBOX
+        break;
     }
     CWnd* object = FromHandle(child);
     if (!object || object == this)
@@ -133,6 +133,9 @@ LRESULT CALLBACK CWnd::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
     }
     // No exception may unwind through the system's dispatcher.
     try {
+        LRESULT result = 0;
+        if (object->ReflectChildNotify(msg, wParam, lParam, &result))
+            return result;
         return object->WindowProc(msg, wParam, lParam);
     } catch (...) {
         return object->DefWindowProc(msg, wParam, lParam);

@@ -7,6 +7,9 @@
 
 namespace tw {
 
+// WM_CTLCOLORMSGBOX .. WM_CTLCOLORSTATIC: a control or dialog asks for its colours.
+inline bool IsCtlColorMessage(UINT msg) { return msg >= WM_CTLCOLORMSGBOX && msg <= WM_CTLCOLORSTATIC; }
+
 class CWnd {
 public:
     CWnd() = default;
@@ -40,6 +43,8 @@ public:
     HWND GetParent() const { return ::GetParent(m_hWnd); }
     std::string GetWindowText() const;
     BOOL SetWindowText(const char* text) const { return ::SetWindowTextA(m_hWnd, text); }
+    // The window's own icon (WM_SETICON), big or small; the caller keeps it alive.
+    void SetIcon(HICON icon, bool big) const { SendMessage(WM_SETICON, big ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon)); }
     LRESULT SendMessage(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) const {
         return ::SendMessageA(m_hWnd, msg, wParam, lParam);
     }
@@ -49,8 +54,8 @@ public:
 protected:
     // Attach() is done; the window procedure is not yet replaced.
     virtual void PreSubclassWindow() {}
-    // Every message of the window; the default reflects child notifications and
-    // then calls the previous window procedure.
+    // Every message of the window that reflection left (see Dialog.cpp); the default
+    // calls the previous window procedure.
     virtual LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
     // The window procedure that was there before this object.
     LRESULT DefWindowProc(UINT msg, WPARAM wParam, LPARAM lParam);

@@ -22,8 +22,6 @@ void FillSolidRect(HDC hdc, int x, int y, int width, int height, COLORREF color)
 CSkinButton::CSkinButton()
     : m_captionColor(::GetSysColor(COLOR_BTNTEXT)), m_fillColor(::GetSysColor(COLOR_BTNFACE)) {}
 
-CSkinButton::~CSkinButton() { DropBackgroundCache(); }
-
 void CSkinButton::PreSubclassWindow() {
     DWORD style = GetStyle();
     if (style & kCheckBoxBit)
@@ -67,11 +65,9 @@ void CSkinButton::SetTransparent(bool repaint) {
 }
 
 void CSkinButton::DropBackgroundCache() {
-    if (m_cacheDc && m_cacheOldBitmap)
-        ::SelectObject(m_cacheDc.Get(), m_cacheOldBitmap);
-    m_cacheOldBitmap = nullptr;
-    m_cacheBitmap.Reset();
+    m_cacheSelection.Restore();
     m_cacheDc.Reset();
+    m_cacheBitmap.Reset();
 }
 
 int CSkinButton::DrawBackground(HDC hdc, const RECT& rc) {
@@ -107,7 +103,7 @@ void CSkinButton::PaintParentBackground(HDC hdc) {
     if (!m_cacheDc) {
         m_cacheDc.Reset(::CreateCompatibleDC(parentDc.Get()));
         m_cacheBitmap.Reset(::CreateCompatibleBitmap(parentDc.Get(), width, height));
-        m_cacheOldBitmap = static_cast<HBITMAP>(::SelectObject(m_cacheDc.Get(), m_cacheBitmap.Get()));
+        m_cacheSelection = tw::ScopedSelectObject(m_cacheDc.Get(), m_cacheBitmap.Get());
         ::BitBlt(m_cacheDc.Get(), 0, 0, width, height, parentDc.Get(), window.left, window.top, SRCCOPY);
     }
     ::BitBlt(hdc, 0, 0, width, height, m_cacheDc.Get(), 0, 0, SRCCOPY);
@@ -181,14 +177,12 @@ void CSkinButton::CancelHover() {
     Invalidate();
 }
 
-LRESULT CSkinButton::OnMouseMove(WPARAM wParam, LPARAM lParam) {
-    LRESULT result = DefWindowProc(WM_MOUSEMOVE, wParam, lParam);
-    POINT point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+void CSkinButton::OnMouseMove(UINT keys, POINT point) {
     ::ClientToScreen(m_hWnd, &point);
     HWND under = ::WindowFromPoint(point);
     // Entering with the mouse button held gives no hover look.
-    if ((wParam & MK_LBUTTON) && !m_hover)
-        return result;
+    if ((keys & MK_LBUTTON) && !m_hover)
+        return;
     if (under == m_hWnd) {
         if (!m_hover) {
             m_hover = true;
@@ -199,36 +193,32 @@ LRESULT CSkinButton::OnMouseMove(WPARAM wParam, LPARAM lParam) {
     } else {
         CancelHover();
     }
-    return result;
 }
 
-LRESULT CSkinButton::OnEnable(WPARAM wParam, LPARAM lParam) {
-    LRESULT result = DefWindowProc(WM_ENABLE, wParam, lParam);
-    if (!wParam) {
-        HWND parent = GetParent();
-        HWND next = ::GetNextDlgTabItem(parent, m_hWnd, FALSE);
-        ::SetFocus(next ? next : parent);
-        CancelHover();
-    }
-    return result;
+void CSkinButton::OnEnable(bool enabled) {
+    if (enabled)
+        return;
+    HWND parent = GetParent();
+    HWND next = ::GetNextDlgTabItem(parent, m_hWnd, FALSE);
+    ::SetFocus(next ? next : parent);
+    CancelHover();
 }
 
-LRESULT CSkinButton::OnSetStyle(WPARAM wParam, LPARAM lParam) {
-    DWORD type = static_cast<DWORD>(wParam) & kTypeBits;
+LRESULT CSkinButton::OnSetStyle(UINT style, bool redraw) {
+    DWORD type = style & kTypeBits;
     if (type == BS_DEFPUSHBUTTON)
         m_default = true;
     else if (type == BS_PUSHBUTTON)
         m_default = false;
     // Stay owner-drawn while the dialog manager moves the default state around.
-    return DefWindowProc(BM_SETSTYLE, (wParam & ~static_cast<WPARAM>(kTypeBits)) | BS_OWNERDRAW, lParam);
+    return DefWindowProc(BM_SETSTYLE, (style & ~kTypeBits) | BS_OWNERDRAW, redraw ? TRUE : FALSE);
 }
 
-LRESULT CSkinButton::OnSetCheck(WPARAM wParam) {
+void CSkinButton::OnSetCheck(int check) {
     if (!m_checkBox)
-        return 0;
-    m_check = (wParam == BST_CHECKED || wParam == BST_INDETERMINATE) ? 1 : 0;
+        return;
+    m_check = (check == BST_CHECKED || check == BST_INDETERMINATE) ? 1 : 0;
     Invalidate();
-    return 0;
 }
 
 void CSkinButton::OnClicked() {
@@ -240,34 +230,29 @@ void CSkinButton::OnClicked() {
 }
 
 LRESULT CSkinButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-    LRESULT result;
-    switch (msg) {
-    case WM_MOUSEMOVE: return OnMouseMove(wParam, lParam);
+    switch (msg) {  // instead of the default
     case WM_MOUSELEAVE: CancelHover(); return 0;
-    case WM_KILLFOCUS:
-    case WM_CANCELMODE:
-        result = DefWindowProc(msg, wParam, lParam);
-        CancelHover();
-        return result;
-    case WM_ACTIVATE:
-        result = DefWindowProc(msg, wParam, lParam);
-        if (LOWORD(wParam) == WA_INACTIVE)
-            CancelHover();
-        return result;
-    case WM_ENABLE: return OnEnable(wParam, lParam);
     case WM_GETDLGCODE:
         return DefWindowProc(msg, wParam, lParam) | (m_default ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
-    case BM_SETSTYLE: return OnSetStyle(wParam, lParam);
-    case BM_SETCHECK: return OnSetCheck(wParam);
+    case BM_SETSTYLE: return OnSetStyle(static_cast<UINT>(wParam), lParam != FALSE);
+    case BM_SETCHECK: OnSetCheck(static_cast<int>(wParam)); return 0;
     case BM_GETCHECK: return m_checkBox ? m_check : 0;
-    case WM_SYSCOLORCHANGE:
-        result = DefWindowProc(msg, wParam, lParam);
-        DropBackgroundCache();
-        return result;
     case WM_LBUTTONDBLCLK:  // a double click acts as two clicks
         return DefWindowProc(WM_LBUTTONDOWN, wParam, lParam);
     }
-    return CButton::WindowProc(msg, wParam, lParam);
+    LRESULT result = CButton::WindowProc(msg, wParam, lParam);
+    switch (msg) {  // after the default
+    case WM_MOUSEMOVE: OnMouseMove(static_cast<UINT>(wParam), {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}); break;
+    case WM_KILLFOCUS:
+    case WM_CANCELMODE: CancelHover(); break;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE)
+            CancelHover();
+        break;
+    case WM_ENABLE: OnEnable(wParam != FALSE); break;
+    case WM_SYSCOLORCHANGE: DropBackgroundCache(); break;
+    }
+    return result;
 }
 
 bool CSkinButton::OnChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) {
@@ -279,11 +264,8 @@ bool CSkinButton::OnChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT*
     case WM_COMMAND:
         OnClicked();
         return false;  // the parent still runs the command
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-    case WM_CTLCOLORSCROLLBAR:
-    case WM_CTLCOLORSTATIC:
+    }
+    if (tw::IsCtlColorMessage(msg)) {
         *result = reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH));
         return true;
     }
@@ -291,7 +273,10 @@ bool CSkinButton::OnChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT*
 }
 
 bool CSkinButton::PreTranslateMessage(MSG* msg) {
-    if (!m_toolTip.m_hWnd) {
+    // A tool tip acts on mouse messages only, so it is made at the first of them: the
+    // window then shows without waiting for one tool-tip window per button.
+    bool mouse = msg->message >= WM_MOUSEFIRST && msg->message <= WM_MOUSELAST;
+    if (!m_toolTip.m_hWnd && mouse) {
         m_toolTip.Create(this);
         m_toolTip.Activate(false);
         m_toolTip.SetMaxTipWidth(400);

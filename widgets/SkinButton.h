@@ -9,7 +9,6 @@
 class CSkinButton : public tw::CButton {
 public:
     CSkinButton();
-    ~CSkinButton() override;
 
     // Loads the icon at the system's default icon size; 1 when its size cannot be read.
     int SetIconResource(UINT iconId);
@@ -29,16 +28,16 @@ protected:
     virtual int DrawBorder(HDC hdc, const RECT& rc);
 
 private:
-    // void DrawItem(const DRAWITEMSTRUCT* item)
     void DrawItem(const DRAWITEMSTRUCT* item);
     void PaintParentBackground(HDC hdc);
     void DropBackgroundCache();
     void CancelHover();
-    // void OnMouseMove(UINT flags, POINT point)
-    LRESULT OnMouseMove(WPARAM wParam, LPARAM lParam);
-    LRESULT OnEnable(WPARAM wParam, LPARAM lParam);
-    LRESULT OnSetStyle(WPARAM wParam, LPARAM lParam);
-    LRESULT OnSetCheck(WPARAM wParam);
+    // After the default processing of the message.
+    void OnMouseMove(UINT keys, POINT point);
+    void OnEnable(bool enabled);
+    // Instead of the default processing.
+    LRESULT OnSetStyle(UINT style, bool redraw);
+    void OnSetCheck(int check);
     void OnClicked();
 
     bool m_hover = false;
@@ -53,10 +52,11 @@ private:
     COLORREF m_fillColor;
     tw::CToolTipCtrl m_toolTip;
 
-    // Snapshot of the parent's background under the button.
-    tw::UniqueMemoryDc m_cacheDc;
+    // Snapshot of the parent's background under the button. Destroyed in reverse order:
+    // the DC's own bitmap is selected back, then the DC goes, then the snapshot bitmap.
     tw::UniqueBitmap m_cacheBitmap;
-    HBITMAP m_cacheOldBitmap = nullptr;
+    tw::UniqueMemoryDc m_cacheDc;
+    tw::ScopedSelectObject m_cacheSelection;
 
     tw::UniqueIcon m_icon;
     int m_iconWidth = 0;

@@ -1,7 +1,9 @@
 // The host layer: the engine's native operations carried out on a Windows
 // installation lying in a Linux folder (an XP partition mounted from a rescue
 // system, or a test's temporary folder). Names are looked up case-insensitively,
-// component by component, as Windows does.
+// component by component, as Windows does. The partition is nobody's to vouch
+// for and this may run as root: no symbolic link beneath the drive or Windows
+// folder is ever followed; a link counts as a missing file or folder.
 #include "host_layer.h"
 
 #include <dirent.h>
@@ -93,11 +95,17 @@ bool StartsWithIgnoringCase(const std::string& text, const char* prefix) {
   return strncasecmp(text.c_str(), prefix, strlen(prefix)) == 0;
 }
 
-// The entry of folder whose name equals component up to case: an exact match
-// first, else the first in byte order, so that the choice is repeatable.
-bool FindEntry(const std::string& folder, const std::string& component, std::string* found) {
-  DIR* dir = opendir(folder.c_str());
-  if (!dir) return false;
+// The entry of the open folder whose name equals component up to case: an
+// exact match first, else the first in byte order, so that the choice is
+// repeatable.
+bool FindEntry(int folder, const std::string& component, std::string* found) {
+  int listing = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (listing < 0) return false;
+  DIR* dir = fdopendir(listing);
+  if (!dir) {
+    close(listing);
+    return false;
+  }
   std::vector<std::string> matches;
   while (dirent* entry = readdir(dir)) {
     std::string name = entry->d_name;
@@ -115,54 +123,83 @@ bool FindEntry(const std::string& folder, const std::string& component, std::str
   return true;
 }
 
-// Maps a native name onto a host path. The last component keeps its own
-// spelling when no entry matches it (the file is about to be created).
-bool MapName(const TwChar* name, std::string* path) {
+// The root folder and the rest of a native name. False for a name outside
+// both mapped prefixes.
+bool SplitNativeName(const TwChar* name, std::string* root, std::string* rest) {
   const HostState& state = State();
   std::string native = ToUtf8(name);
-  std::string rest;
   if (StartsWithIgnoringCase(native, "\\SystemRoot\\")) {
-    *path = state.systemRoot;
-    rest = native.substr(strlen("\\SystemRoot\\"));
+    *root = state.systemRoot;
+    *rest = native.substr(strlen("\\SystemRoot\\"));
   } else if (StartsWithIgnoringCase(native, "\\??\\C:\\")) {
-    *path = state.drive;
-    rest = native.substr(strlen("\\??\\C:\\"));
+    *root = state.drive;
+    *rest = native.substr(strlen("\\??\\C:\\"));
   } else {
     return false;
   }
-  if (path->empty()) return false;
-
-  size_t start = 0;
-  while (true) {
-    size_t end = rest.find('\\', start);
-    std::string component = rest.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    bool last = end == std::string::npos;
-    // The object namespace knows no "." or ".."; never walk out of the root.
-    if (component.empty() || component == "." || component == ".." ||
-        component.find('/') != std::string::npos) {
-      return false;
-    }
-    std::string entry;
-    if (FindEntry(*path, component, &entry)) {
-      *path += "/" + entry;
-    } else if (last) {
-      *path += "/" + component;
-    } else {
-      return false;
-    }
-    if (last) return true;
-    start = end + 1;
-  }
+  return !root->empty();
 }
 
-bool IsRegularFile(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+bool MapName(const TwChar* name, HostPlace* place) {
+  std::string root, rest;
+  return SplitNativeName(name, &root, &rest) && HostLookUpBeneath(root, rest, '\\', place);
 }
 
 int FileDescriptor(TwHandle handle) { return static_cast<int>(reinterpret_cast<intptr_t>(handle)); }
 
 }  // namespace
+
+HostPlace::~HostPlace() {
+  if (m_folder >= 0) close(m_folder);
+}
+
+bool HostPlace::IsRegularFile() const {
+  struct stat info;
+  return m_folder >= 0 && fstatat(m_folder, m_leaf.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+         S_ISREG(info.st_mode);
+}
+
+bool HostPlace::IsFolder() const {
+  struct stat info;
+  return m_folder >= 0 && fstatat(m_folder, m_leaf.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+         S_ISDIR(info.st_mode);
+}
+
+bool HostLookUpBeneath(const std::string& root, const std::string& relative, char separator, HostPlace* place) {
+  if (place->m_folder >= 0) close(place->m_folder);
+  place->m_folder = -1;
+  place->m_leaf.clear();
+  // The root itself is the caller's choice; from there on no link is followed.
+  int folder = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder < 0) return false;
+  size_t start = 0;
+  while (true) {
+    size_t end = relative.find(separator, start);
+    bool last = end == std::string::npos;
+    std::string component = relative.substr(start, last ? std::string::npos : end - start);
+    // The object namespace knows no "." or ".."; never walk out of the root.
+    if (component.empty() || component == "." || component == ".." ||
+        component.find('/') != std::string::npos) {
+      close(folder);
+      return false;
+    }
+    std::string entry;
+    bool found = FindEntry(folder, component, &entry);
+    if (last) {
+      place->m_folder = folder;
+      place->m_leaf = found ? entry : component;
+      return true;
+    }
+    // O_NOFOLLOW: a link in the middle of the name counts as a missing folder.
+    int next = found ? openat(folder, entry.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1;
+    close(folder);
+    if (next < 0) return false;
+    folder = next;
+    start = end + 1;
+  }
+}
+
+size_t HostLayerOpenFileCount() { return State().openFiles.size(); }
 
 void HostLayerSetDrive(const std::string& folder) { State().drive = folder; }
 void HostLayerSetSystemRoot(const std::string& folder) { State().systemRoot = folder; }
@@ -196,13 +233,20 @@ void LayerDisplayString(const TwChar* text) {
 bool LayerCreateFile(const TwChar* name, uint32_t disposition, TwHandle* handle) {
   HostFault fault = CountOperation();
   if (fault == HostFault::kFail) return false;
-  std::string path;
+  HostPlace place;
   int fd = -1;
-  if (MapName(name, &path)) {
-    if (disposition == kDispositionOpenExisting && IsRegularFile(path)) {
-      fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
+  if (MapName(name, &place)) {
+    // O_NOFOLLOW and O_EXCL: a link in the last place is neither opened nor
+    // created through; it counts as a missing file.
+    if (disposition == kDispositionOpenExisting && place.IsRegularFile()) {
+      fd = openat(place.folder(), place.leaf().c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+      struct stat info;
+      if (fd >= 0 && (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+        close(fd);
+        fd = -1;
+      }
     } else if (disposition == kDispositionCreateNew) {
-      fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+      fd = openat(place.folder(), place.leaf().c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     }
   }
   if (fd >= 0) {
@@ -270,10 +314,22 @@ void LayerCloseFile(TwHandle handle) {
 bool LayerDeleteFile(const TwChar* name) {
   HostFault fault = CountOperation();
   if (fault == HostFault::kFail) return false;
-  std::string path;
-  bool deleted = MapName(name, &path) && IsRegularFile(path) && unlink(path.c_str()) == 0;
+  HostPlace place;
+  bool deleted = MapName(name, &place) && place.IsRegularFile() && unlinkat(place.folder(), place.leaf().c_str(), 0) == 0;
   StopIfPowerLost(fault);
   return deleted;
+}
+
+bool LayerRenameFile(const TwChar* from, const TwChar* to) {
+  HostFault fault = CountOperation();
+  if (fault == HostFault::kFail) return false;
+  HostPlace source, target;
+  // renameat() replaces a link in the target place rather than following it.
+  bool renamed = MapName(from, &source) && source.IsRegularFile() && MapName(to, &target) &&
+                 !target.IsFolder() &&
+                 renameat(source.folder(), source.leaf().c_str(), target.folder(), target.leaf().c_str()) == 0;
+  StopIfPowerLost(fault);
+  return renamed;
 }
 
 void LayerQueryDate(int* year, int* month, int* day) {

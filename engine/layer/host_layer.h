@@ -2,7 +2,11 @@
 // the kernel's clock shows, where console lines go, and injected faults.
 #pragma once
 
+#include <stddef.h>
+
 #include <string>
+
+#include "layer.h"
 
 // The folder that stands for C:\ (\??\C:\... maps into it) and the Windows
 // folder (\SystemRoot\... maps into it).
@@ -28,3 +32,35 @@ struct HostPowerLoss {};
 void HostLayerSetFault(HostFault mode, long at);
 // How many file operations have been counted since the last HostLayerSetFault.
 long HostLayerOperationCount();
+
+// How many files the layer holds open (a boot must leave none).
+size_t HostLayerOpenFileCount();
+
+// A place beneath a root folder, reached without following any symbolic link:
+// the open folder that holds the last component, and that component's name as
+// spelt on disk (as given when nothing matches, for a file about to be made).
+class HostPlace {
+ public:
+  HostPlace() = default;
+  ~HostPlace();
+  HostPlace(const HostPlace&) = delete;
+  HostPlace& operator=(const HostPlace&) = delete;
+
+  int folder() const { return m_folder; }
+  const std::string& leaf() const { return m_leaf; }
+  // Whether the leaf is a regular file or a folder; a link is neither.
+  bool IsRegularFile() const;
+  bool IsFolder() const;
+
+ private:
+  friend bool HostLookUpBeneath(const std::string&, const std::string&, char, HostPlace*);
+  int m_folder = -1;
+  std::string m_leaf;
+};
+
+// Walks relative (components joined by separator) down from root, matching
+// each component case-insensitively, and never through a symbolic link: a
+// folder on the way that is a link counts as missing. Components ".", ".."
+// and empty ones are refused. Only root itself may be a link. False when the
+// place cannot be reached.
+bool HostLookUpBeneath(const std::string& root, const std::string& relative, char separator, HostPlace* place);

@@ -50,6 +50,11 @@ void LayerCloseFile(TwHandle handle);
 // Deletes a file by name; true when it was deleted.
 bool LayerDeleteFile(const TwChar* name);
 
+// Gives the file from the name to, replacing a file of that name, in one step:
+// at every instant to names either its old file or the whole new one. Both
+// names lie on one volume. True when from now stands under to.
+bool LayerRenameFile(const TwChar* from, const TwChar* to);
+
 // The current date of the kernel's clock, in UTC.
 void LayerQueryDate(int* year, int* month, int* day);
 

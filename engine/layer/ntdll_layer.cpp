@@ -43,6 +43,15 @@ struct FileStandardInfo {
   unsigned char Directory;
 };
 
+// FILE_RENAME_INFORMATION with room for a whole native path.
+constexpr size_t kRenameNameUnits = 512;
+struct FileRenameInfo {
+  unsigned char ReplaceIfExists;
+  HANDLE RootDirectory;
+  ULONG FileNameLength;
+  wchar_t FileName[kRenameNameUnits];
+};
+
 struct TIME_FIELDS {
   short Year, Month, Day, Hour, Minute, Second, Milliseconds, Weekday;
 };
@@ -73,6 +82,10 @@ constexpr ULONG kFileShareRead = 0x1;
 constexpr ULONG kFileShareWrite = 0x2;
 constexpr ULONG kFileSynchronousIoNonalert = 0x20;
 constexpr ULONG kFileAttributeNormal = 0x80;
+constexpr ULONG kDelete = 0x00010000;
+constexpr ULONG kFileOpen = 1;
+constexpr ULONG kFileNonDirectoryFile = 0x40;
+constexpr int kFileRenameInformation = 10;
 constexpr int kFileStandardInformation = 5;
 constexpr ULONG kHeapGrowable = 0x2;
 constexpr size_t kHeapReserve = 1048576;
@@ -98,6 +111,8 @@ NTSTATUS TW_NTAPI ZwWriteFile(HANDLE FileHandle, HANDLE Event, void* ApcRoutine,
                               long long* ByteOffset, ULONG* Key);
 NTSTATUS TW_NTAPI ZwQueryInformationFile(HANDLE FileHandle, IO_STATUS_BLOCK* IoStatusBlock, void* FileInformation,
                                          ULONG Length, int FileInformationClass);
+NTSTATUS TW_NTAPI ZwSetInformationFile(HANDLE FileHandle, IO_STATUS_BLOCK* IoStatusBlock, void* FileInformation,
+                                       ULONG Length, int FileInformationClass);
 NTSTATUS TW_NTAPI ZwClose(HANDLE Handle);
 NTSTATUS TW_NTAPI ZwDeleteFile(OBJECT_ATTRIBUTES* ObjectAttributes);
 NTSTATUS TW_NTAPI ZwQuerySystemTime(long long* SystemTime);
@@ -165,6 +180,7 @@ class FileObjectName {
   FileObjectName& operator=(const FileObjectName&) = delete;
 
   OBJECT_ATTRIBUTES* attributes() { return &m_attributes; }
+  const UNICODE_STRING& counted() const { return m_counted; }
 
  private:
   UNICODE_STRING m_counted;
@@ -189,8 +205,12 @@ bool LayerCreateFile(const TwChar* name, uint32_t disposition, TwHandle* handle)
   NTSTATUS status = ZwCreateFile(&file, kFileReadData | kFileWriteData | kSynchronize, object.attributes(), &io, nullptr,
                                  kFileAttributeNormal, kFileShareRead | kFileShareWrite, disposition,
                                  kFileSynchronousIoNonalert, nullptr, 0);
-  // Only full success counts: an informational status is not an open file we asked for.
-  if (status != kStatusSuccess) return false;
+  // Only full success counts: an informational status is not an open file we
+  // asked for, but it may still come with a handle, which is not kept.
+  if (status != kStatusSuccess) {
+    if (status > kStatusSuccess && file) ZwClose(file);
+    return false;
+  }
   *handle = file;
   return true;
 }
@@ -233,6 +253,34 @@ void LayerCloseFile(TwHandle handle) { ZwClose(handle); }
 bool LayerDeleteFile(const TwChar* name) {
   FileObjectName object(name);
   return ZwDeleteFile(object.attributes()) == kStatusSuccess;
+}
+
+bool LayerRenameFile(const TwChar* from, const TwChar* to) {
+  FileObjectName target(to);
+  const UNICODE_STRING& targetName = target.counted();
+  size_t units = targetName.Length / sizeof(wchar_t);
+  if (units > kRenameNameUnits) return false;
+  FileRenameInfo rename = {};
+  rename.ReplaceIfExists = 1;
+  rename.RootDirectory = nullptr;
+  rename.FileNameLength = targetName.Length;
+  for (size_t i = 0; i < units; ++i) rename.FileName[i] = targetName.Buffer[i];
+
+  FileObjectName source(from);
+  IO_STATUS_BLOCK io = {};
+  HANDLE file = nullptr;
+  NTSTATUS status = ZwCreateFile(&file, kDelete | kSynchronize, source.attributes(), &io, nullptr,
+                                 kFileAttributeNormal, kFileShareRead | kFileShareWrite, kFileOpen,
+                                 kFileSynchronousIoNonalert | kFileNonDirectoryFile, nullptr, 0);
+  if (status != kStatusSuccess) {
+    if (status > kStatusSuccess && file) ZwClose(file);
+    return false;
+  }
+  ULONG length = static_cast<ULONG>(reinterpret_cast<char*>(rename.FileName) - reinterpret_cast<char*>(&rename)) +
+                 targetName.Length;
+  status = ZwSetInformationFile(file, &io, &rename, length, kFileRenameInformation);
+  ZwClose(file);
+  return status == kStatusSuccess;
 }
 
 void LayerQueryDate(int* year, int* month, int* day) {

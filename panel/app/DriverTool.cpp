@@ -27,7 +27,7 @@ bool RunDriverBackup() {
 }
 
 void CheckPendingDriverRestore(HWND owner) {
-    tw::UniqueFile settings(std::fopen(WindowsSettingsPath().c_str(), "rb+"));
+    tw::UniqueFile settings = OpenSettingsFile(WindowsSettingsPath());
     if (!settings)
         return;
     char request[kValueBufferSize] = {};

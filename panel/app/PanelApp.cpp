@@ -54,18 +54,16 @@ void CPanelApp::BringBackFirstCopy() {
 }
 
 void CPanelApp::RunPostRestoreHandshake() {
-    tw::UniqueFile settings(std::fopen(WindowsSettingsPath().c_str(), "rb+"));
+    tw::UniqueFile settings = OpenSettingsFile(WindowsSettingsPath());
     if (!settings)
         return;
     char signRun[128] = {};
     if (!ReadIniStream(settings.Get(), "SignRun", signRun))
         return;
-    if (std::strcmp(signRun, "111") == 0) {
-        // The fix-up dialog runs here once it exists; until then "111" is finished like "222".
+    // "111" asks for the post-restore fix-ups, which finish the handshake when they have run;
+    // until they exist here the request stays in the file.
+    if (std::strcmp(signRun, "222") == 0)
         FinishHandshake(settings.Get());
-    } else if (std::strcmp(signRun, "222") == 0) {
-        FinishHandshake(settings.Get());
-    }
 }
 
 void CPanelApp::FinishHandshake(FILE* settings) {

@@ -46,8 +46,8 @@ BOOL CPanelDlg::OnInitDialog() {
     // No caption bar: the picture is the whole window; the system menu stays reachable.
     ModifyStyle(WS_CAPTION, WS_MINIMIZEBOX, SWP_FRAMECHANGED);
     SetWindowText(kPanelTitle);
-    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon));
-    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_icon));
+    SetIcon(m_icon, true);
+    SetIcon(m_icon, false);
     AddTrayIcon();
     m_background.Reset(::LoadBitmapA(tw::AfxGetResourceHandle(), MAKEINTRESOURCEA(IDB_BACKGROUND)));
     LoadSkins();
@@ -106,7 +106,7 @@ void CPanelDlg::StampInstallationRecords(int number) {
     // Both files get the same number; a file that is missing is left alone.
     const std::string paths[] = {WindowsSettingsPath(), kDriveSettingsPath};
     for (const std::string& path : paths) {
-        tw::UniqueFile settings(std::fopen(path.c_str(), "rb+"));
+        tw::UniqueFile settings = OpenSettingsFile(path);
         if (settings)
             StampSettings(settings.Get(), number);
     }
@@ -120,18 +120,24 @@ BOOL CPanelDlg::DestroyWindow() {
 // ---------------------------------------------------------------- messages
 
 LRESULT CPanelDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-    switch (msg) {
+    switch (msg) {  // instead of the default
     case WM_PAINT: OnPaint(); return 0;
     case WM_PRINTCLIENT: PaintContent(reinterpret_cast<HDC>(wParam)); return 0;
     case WM_QUERYDRAGICON: return reinterpret_cast<LRESULT>(m_icon);
-    case WM_LBUTTONDOWN: return OnLButtonDown(wParam, lParam);
-    case WM_SYSCOMMAND: return OnSysCommand(wParam, lParam);
-    case WM_TIMER: return OnTimer(wParam, lParam);
+    case WM_SYSCOMMAND:
+        if (OnSysCommand(static_cast<UINT>(wParam)))
+            return 0;
+        break;
     case WM_CLOSE: OnClose(); return 0;
-    case WM_DESTROY: return OnDestroy(wParam, lParam);
-    case kTrayMessage: return OnTrayNotify(wParam, lParam);
+    case kTrayMessage: OnTrayNotify(static_cast<UINT>(lParam)); return 0;
     }
-    return CDialog::WindowProc(msg, wParam, lParam);
+    LRESULT result = CDialog::WindowProc(msg, wParam, lParam);
+    switch (msg) {  // after the default
+    case WM_LBUTTONDOWN: OnLButtonDown({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}); break;
+    case WM_TIMER: OnTimer(wParam); break;
+    case WM_DESTROY: OnDestroy(); break;
+    }
+    return result;
 }
 
 void CPanelDlg::OnPaint() {
@@ -161,93 +167,74 @@ void CPanelDlg::PaintContent(HDC hdc) {
                  SRCCOPY);
 }
 
-LRESULT CPanelDlg::OnLButtonDown(WPARAM wParam, LPARAM lParam) {
+void CPanelDlg::OnLButtonDown(POINT point) {
     // Without a caption bar the window is moved by dragging anywhere on its picture.
-    POINT point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     ::ClientToScreen(m_hWnd, &point);
     ::PostMessageA(m_hWnd, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(point.x, point.y));
-    return DefWindowProc(WM_LBUTTONDOWN, wParam, lParam);
 }
 
-LRESULT CPanelDlg::OnSysCommand(WPARAM wParam, LPARAM lParam) {
-    if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
-        OnAbout();
-        return 0;
-    }
-    return DefWindowProc(WM_SYSCOMMAND, wParam, lParam);
+bool CPanelDlg::OnSysCommand(UINT command) {
+    if ((command & 0xFFF0) != IDM_ABOUTBOX)
+        return false;
+    OnAbout();
+    return true;
 }
 
-LRESULT CPanelDlg::OnTimer(WPARAM wParam, LPARAM lParam) {
+void CPanelDlg::OnTimer(UINT_PTR) {
     ::KillTimer(m_hWnd, kStartupTimer);
     if (tw::AfxGetApp()->m_cmdLine == "/h")
         ShowWindow(SW_HIDE);
     CheckPendingDriverRestore(m_hWnd);
-    return DefWindowProc(WM_TIMER, wParam, lParam);
 }
 
 void CPanelDlg::OnClose() {
     // The close choice (run in the background or exit) comes here; closing never destroys by itself.
 }
 
-LRESULT CPanelDlg::OnDestroy(WPARAM wParam, LPARAM lParam) {
-    LRESULT result = DefWindowProc(WM_DESTROY, wParam, lParam);
-    RemoveTrayIcon();
-    return result;
-}
+void CPanelDlg::OnDestroy() { RemoveTrayIcon(); }
 
-LRESULT CPanelDlg::OnTrayNotify(WPARAM, LPARAM) { return 0; }
+void CPanelDlg::OnTrayNotify(UINT) {}
 
 // ---------------------------------------------------------------- commands
 
-bool CPanelDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
-    switch (LOWORD(wParam)) {
-    case IDC_MINIMIZE: return OnMinimize();
-    case IDC_HIDE: return OnHide();
-    case IDC_BROWSE: return OnBrowse();
-    case IDC_TRANSFER: return OnTransfer();
-    case IDC_RESTORE: return OnRestore();
-    case IDC_INSTALL: return OnInstall();
-    case IDC_UNINSTALL: return OnUninstall();
-    case IDC_REPAIR: return OnRestartIntoRepair();
-    case IDC_DRIVER: return OnDriverTool();
-    case IDC_ABOUT: return OnAbout();
-    case ID_TRAY_ABOUT: return OnAbout();
-    case ID_TRAY_EXIT: return OnExitChoice();
+bool CPanelDlg::OnCommand(int id, int code, HWND control) {
+    switch (id) {
+    case IDC_MINIMIZE: OnMinimize(); return true;
+    case IDC_HIDE: OnHide(); return true;
+    case IDC_BROWSE: OnBrowse(); return true;
+    case IDC_TRANSFER: OnTransfer(); return true;
+    case IDC_RESTORE: OnRestore(); return true;
+    case IDC_INSTALL: OnInstall(); return true;
+    case IDC_UNINSTALL: OnUninstall(); return true;
+    case IDC_REPAIR: OnRestartIntoRepair(); return true;
+    case IDC_DRIVER: OnDriverTool(); return true;
+    case IDC_ABOUT:
+    case ID_TRAY_ABOUT: OnAbout(); return true;
+    case ID_TRAY_EXIT: OnExitChoice(); return true;
     }
-    return CDialog::OnCommand(wParam, lParam);
+    return CDialog::OnCommand(id, code, control);
 }
 
-bool CPanelDlg::OnMinimize() {
-    ShowWindow(SW_SHOWMINIMIZED);
-    return true;
-}
+void CPanelDlg::OnMinimize() { ShowWindow(SW_SHOWMINIMIZED); }
 
-bool CPanelDlg::OnInstall() {
+void CPanelDlg::OnInstall() {
     InstallBootIntegration(m_hWnd, [this](bool installed) { ShowBootInstalled(installed); });
-    return true;
 }
 
-bool CPanelDlg::OnUninstall() {
+void CPanelDlg::OnUninstall() {
     UninstallBootIntegration(m_hWnd, [this](bool installed) { ShowBootInstalled(installed); });
-    return true;
 }
 
-bool CPanelDlg::OnRestartIntoRepair() {
-    RestartIntoRepair(m_hWnd);
-    return true;
-}
+void CPanelDlg::OnRestartIntoRepair() { RestartIntoRepair(m_hWnd); }
 
-bool CPanelDlg::OnDriverTool() {
-    StartDriverTool();
-    return true;
-}
+void CPanelDlg::OnDriverTool() { StartDriverTool(); }
 
 // Commands carried out elsewhere; each lands in its handler here as it is built.
-bool CPanelDlg::OnHide() { return true; }
-bool CPanelDlg::OnBrowse() { return true; }
-bool CPanelDlg::OnTransfer() { return true; }
-bool CPanelDlg::OnRestore() { return true; }
-bool CPanelDlg::OnAbout() { return true; }
-bool CPanelDlg::OnExitChoice() { return true; }
+void CPanelDlg::OnHide() {}
+void CPanelDlg::OnBrowse() {}
+void CPanelDlg::OnTransfer() {}
+void CPanelDlg::OnRestore() {}
+void CPanelDlg::OnAbout() {}
+void CPanelDlg::OnExitChoice() {}
 void CPanelDlg::AddTrayIcon() {}
 void CPanelDlg::RemoveTrayIcon() {}

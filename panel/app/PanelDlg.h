@@ -24,7 +24,7 @@ public:
 protected:
     void DoDataExchange(tw::CDataExchange& dx) override;
     BOOL OnInitDialog() override;
-    bool OnCommand(WPARAM wParam, LPARAM lParam) override;
+    bool OnCommand(int id, int code, HWND control) override;
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
@@ -32,25 +32,26 @@ private:
     void OnPaint();
     // Shared by WM_PAINT and WM_PRINTCLIENT.
     void PaintContent(HDC hdc);
-    LRESULT OnLButtonDown(WPARAM wParam, LPARAM lParam);
-    LRESULT OnSysCommand(WPARAM wParam, LPARAM lParam);
-    LRESULT OnTimer(WPARAM wParam, LPARAM lParam);
+    void OnLButtonDown(POINT point);
+    // True when the command was the window's own (the about box); false lets the system's run.
+    bool OnSysCommand(UINT command);
+    void OnTimer(UINT_PTR id);
     void OnClose();
-    LRESULT OnDestroy(WPARAM wParam, LPARAM lParam);
-    LRESULT OnTrayNotify(WPARAM wParam, LPARAM lParam);
+    void OnDestroy();
+    void OnTrayNotify(UINT mouseMessage);
 
     // Command handlers.
-    bool OnMinimize();
-    bool OnHide();
-    bool OnBrowse();
-    bool OnTransfer();
-    bool OnRestore();
-    bool OnInstall();
-    bool OnUninstall();
-    bool OnRestartIntoRepair();
-    bool OnDriverTool();
-    bool OnAbout();
-    bool OnExitChoice();
+    void OnMinimize();
+    void OnHide();
+    void OnBrowse();
+    void OnTransfer();
+    void OnRestore();
+    void OnInstall();
+    void OnUninstall();
+    void OnRestartIntoRepair();
+    void OnDriverTool();
+    void OnAbout();
+    void OnExitChoice();
 
     // Start-up steps of OnInitDialog.
     void AppendAboutToSystemMenu();

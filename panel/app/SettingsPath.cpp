@@ -1,14 +1,12 @@
 // Settings file locations.
 #include "SettingsPath.h"
 
-#include <windows.h>
+#include "WindowsFolder.h"
 
 const char kDriveSettingsPath[] = "c:\\wispdata.dat";
 
-std::string WindowsSettingsPath() {
-    char folder[256] = {};
-    UINT length = ::GetWindowsDirectoryA(folder, sizeof folder);
-    if (length == 0 || length >= sizeof folder)
-        folder[0] = '\0';  // a relative name is better than a truncated folder
-    return std::string(folder) + "\\wispdata.dat";
+std::string WindowsSettingsPath() { return tw::WindowsFolderFile("wispdata.dat"); }
+
+tw::UniqueFile OpenSettingsFile(const std::string& path) {
+    return tw::UniqueFile(path.empty() ? nullptr : std::fopen(path.c_str(), "rb+"));
 }

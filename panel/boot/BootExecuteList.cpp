@@ -4,8 +4,6 @@
 #include <algorithm>
 #include <cstring>
 
-namespace tw {
-
 const char kBootEntry[] = "twrepair r";
 
 namespace {
@@ -69,5 +67,3 @@ bool InsertBootEntry(const char* value, std::size_t size, std::string* edited) {
     *edited = out;
     return true;
 }
-
-}  // namespace tw

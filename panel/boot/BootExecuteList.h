@@ -4,8 +4,6 @@
 #include <cstddef>
 #include <string>
 
-namespace tw {
-
 // The entry: program name, a blank and the argument "r".
 extern const char kBootEntry[];
 
@@ -16,5 +14,3 @@ extern const char kBootEntry[];
 // place yet; false when it is there already and nothing needs writing.
 // The edited list always ends with its closing empty string.
 bool InsertBootEntry(const char* value, std::size_t size, std::string* edited);
-
-}  // namespace tw

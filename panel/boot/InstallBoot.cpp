@@ -71,7 +71,7 @@ const char* MissingPackageFile() {
 // Writes syspath and userpath into the package's settings file before it is
 // copied, so that a first installation gets this machine's values.
 bool PrepareInstalledSettings(const std::string& windows, HWND owner) {
-    tw::UniqueFile settings(std::fopen(kPackageSettings, "rb+"));
+    tw::UniqueFile settings = OpenSettingsFile(kPackageSettings);
     return settings && WriteIniStream(settings.Get(), "syspath", windows.c_str()) &&
            WriteUserPath(settings.Get(), owner);
 }
@@ -87,7 +87,7 @@ bool DeployPackage(HWND owner, std::string* failure) {
         *failure = std::string("不能复制 ") + kBootLoaderPath;
         return false;
     }
-    const std::string windows = WindowsFolder();
+    const std::string windows = tw::WindowsFolder();
     if (windows.empty()) {
         *failure = "不能读取Windows文件夹";
         return false;

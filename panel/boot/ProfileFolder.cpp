@@ -1,8 +1,6 @@
 // The profile folder behind the desktop folder, the userpath value and the program folder.
 #include "ProfileFolder.h"
 
-namespace tw {
-
 namespace {
 
 const char kPanelFileName[] = "tarwenApp.exe";
@@ -58,5 +56,3 @@ std::string ProgramFolderOf(const std::string& modulePath) {
         return std::string();
     return modulePath.substr(0, modulePath.size() - nameLength);
 }
-
-}  // namespace tw

@@ -3,8 +3,6 @@
 
 #include <string>
 
-namespace tw {
-
 // Whether a byte opens a double-byte character of the system's code page;
 // a trail byte may look like a backslash.
 using LeadBytePredicate = bool (*)(unsigned char);
@@ -21,5 +19,3 @@ std::string UserPathValue(const std::string& folder);
 // The module path less the 13 characters of "tarwenApp.exe", backslash kept;
 // empty when the path is shorter than that name.
 std::string ProgramFolderOf(const std::string& modulePath);
-
-}  // namespace tw

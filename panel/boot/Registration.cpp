@@ -4,11 +4,10 @@
 #include "BootExecuteList.h"
 #include "ProfileFolder.h"
 #include "ProfileStream.h"
+#include "SettingsPath.h"
 #include "WindowsFolder.h"
 
 #include <shlobj.h>
-
-#include <memory>
 
 namespace {
 
@@ -18,19 +17,6 @@ constexpr DWORD kBootExecuteReadSize = 380;
 constexpr DWORD kModulePathSize = 380;
 constexpr char kAutoRunCommand[] = "tarwenApp.exe /h";
 
-struct FileCloser {
-    void operator()(FILE* file) const { std::fclose(file); }
-};
-using ScopedFile = std::unique_ptr<FILE, FileCloser>;
-
-// Opens the Windows folder's settings file for update; never creates it.
-ScopedFile OpenWindowsSettings() {
-    std::string folder = WindowsFolder();
-    if (folder.empty())
-        return ScopedFile();  // "\wispdata.dat" alone would name another drive's root
-    return ScopedFile(std::fopen((folder + "\\wispdata.dat").c_str(), "rb+"));
-}
-
 bool IsSystemLeadByte(unsigned char byte) {
     return ::IsDBCSLeadByte(byte) != FALSE;
 }
@@ -38,8 +24,8 @@ bool IsSystemLeadByte(unsigned char byte) {
 }  // namespace
 
 bool RegisterBootExecute() {
-    tw::ScopedKey sessionManager;
-    if (!sessionManager.OpenMachineKey(kSessionManagerKey))
+    tw::UniqueKey sessionManager = tw::OpenMachineKey(kSessionManagerKey);
+    if (!sessionManager)
         return false;
     char value[kBootExecuteReadSize];
     DWORD size = sizeof value;
@@ -50,7 +36,7 @@ bool RegisterBootExecute() {
         return false;
     // Built in a buffer of its own, so a value near 380 bytes grows past the read buffer safely.
     std::string edited;
-    if (!tw::InsertBootEntry(value, size, &edited))
+    if (!InsertBootEntry(value, size, &edited))
         return true;
     return ::RegSetValueExA(sessionManager.Get(), kBootExecuteName, 0, REG_MULTI_SZ,
                             reinterpret_cast<const BYTE*>(edited.data()),
@@ -62,7 +48,7 @@ std::string ProgramFolder() {
     DWORD length = ::GetModuleFileNameA(nullptr, path, sizeof path);
     if (length == 0 || length >= sizeof path)
         return std::string();  // a cut-off path would name the wrong folder
-    return tw::ProgramFolderOf(path);
+    return ProgramFolderOf(path);
 }
 
 void SetAutoRun() {
@@ -71,22 +57,22 @@ void SetAutoRun() {
         return;
     // Stored unquoted, in the form the Run value has always had.
     std::string command = folder + kAutoRunCommand;
-    tw::ScopedKey run;
-    if (!run.OpenMachineKey(tw::kRunKeyPath))
+    tw::UniqueKey run = tw::OpenMachineKey(kRunKeyPath);
+    if (!run)
         return;
-    ::RegSetValueExA(run.Get(), tw::kAutoRunValueName, 0, REG_SZ,
+    ::RegSetValueExA(run.Get(), kAutoRunValueName, 0, REG_SZ,
                      reinterpret_cast<const BYTE*>(command.c_str()), static_cast<DWORD>(command.size() + 1));
 }
 
 bool IsBootInstalled() {
-    ScopedFile settings = OpenWindowsSettings();
+    tw::UniqueFile settings = OpenSettingsFile(WindowsSettingsPath());
     char value[kValueBufferSize] = {};
-    return settings && ReadIniStream(settings.get(), "Backup0", value) && std::string(value) == "2";
+    return settings && ReadIniStream(settings.Get(), "Backup0", value) && std::string(value) == "2";
 }
 
 bool SetBootInstalled(bool installed) {
-    ScopedFile settings = OpenWindowsSettings();
-    return settings && WriteIniStream(settings.get(), "Backup0", installed ? "2" : "1");
+    tw::UniqueFile settings = OpenSettingsFile(WindowsSettingsPath());
+    return settings && WriteIniStream(settings.Get(), "Backup0", installed ? "2" : "1");
 }
 
 bool WriteUserPath(FILE* settings, HWND owner) {
@@ -97,15 +83,15 @@ bool WriteUserPath(FILE* settings, HWND owner) {
         return false;
     // The parent of the desktop, not a fixed cut: the desktop's name differs between languages.
     std::string folder;
-    if (!tw::ProfileFolderFromDesktop(desktop, IsSystemLeadByte, &folder))
+    if (!ProfileFolderFromDesktop(desktop, IsSystemLeadByte, &folder))
         return false;
-    return WriteIniStream(settings, "userpath", tw::UserPathValue(folder).c_str());
+    return WriteIniStream(settings, "userpath", UserPathValue(folder).c_str());
 }
 
 void StampSettings(FILE* settings, int number) {
     if (!settings)
         return;
-    std::string windows = WindowsFolder();
+    std::string windows = tw::WindowsFolder();
     if (!windows.empty())
         WriteIniStream(settings, "syspath", windows.c_str());
     WriteUserPath(settings);

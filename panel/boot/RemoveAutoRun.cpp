@@ -1,8 +1,9 @@
 // Removal of the log-on autostart value, shared by the panel's removal step and the uninstaller library.
 #include "AutoRun.h"
 
+#include "Handles.h"
+
 void RemoveAutoRun() {
-    tw::ScopedKey run;
-    if (run.OpenMachineKey(tw::kRunKeyPath))
-        ::RegDeleteValueA(run.Get(), tw::kAutoRunValueName);
+    if (tw::UniqueKey run = tw::OpenMachineKey(kRunKeyPath))
+        ::RegDeleteValueA(run.Get(), kAutoRunValueName);
 }

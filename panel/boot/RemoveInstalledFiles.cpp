@@ -13,7 +13,7 @@ void RemoveInstalledFiles() {
     KillProcessByName("twsystem.exe");
     DeleteTree(kPackageFolder);
     // Without the Windows folder, "\twsafe" would name a folder at the root of the current drive.
-    const std::string windows = WindowsFolder();
+    const std::string windows = tw::WindowsFolder();
     if (!windows.empty()) {
         DeleteTree((windows + "\\twsafe").c_str());
         ::DeleteFileA((windows + "\\system32\\twrepair.exe").c_str());

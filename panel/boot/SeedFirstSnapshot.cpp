@@ -4,5 +4,5 @@
 #include "WindowsFolder.h"
 
 bool SeedFirstSnapshot() {
-    return SeedSnapshotIn(WindowsFolder(), '\\');
+    return SeedSnapshotIn(tw::WindowsFolder(), '\\');
 }

@@ -9,6 +9,8 @@
 
 namespace {
 
+// Copies pass through a buffer of this size, as the boot-time program's do.
+const uint32_t kSectionChunkSize = 1024;
 const char kSnapshotName[] = "11111111.xff";
 const char* const kRepairHives[] = {"system", "software", "sam", "NTUSER.DAT"};
 const char kInstallationLine[] = "1111-11-11\t0\t1";

@@ -1,6 +1,10 @@
 // The boot passes over a whole installation: the daily snapshot, the index
 // through a hundred days, and every state of the restore request.
+#include <fcntl.h>
 #include <time.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
@@ -52,6 +56,7 @@ class BootTest : public ::testing::Test {
   void BootOn(Day d) {
     drive.Boot(d.year, d.month, d.day);
     RunBootPasses();
+    EXPECT_EQ(HostLayerOpenFileCount(), 0u) << "files left open by the boot";
   }
   void SetRequest(const std::string& value) {
     drive.Write("WINDOWS/wispdata.dat",
@@ -88,6 +93,131 @@ TEST_F(BootTest, SectionsOfEveryLength) {
     EXPECT_EQ(snapshot.substr(samAt, 256 + size), Section(Pattern(size, 'q'))) << size;
     EXPECT_EQ(snapshot.size(), 1024 + 3000 + 5000 + size + 2049) << size;
   }
+}
+
+// Failures inside the copy primitives: every one is reported, none leaves a
+// handle open, and a source of 2 GiB or more is refused before any copying.
+TEST_F(BootTest, CopyPrimitivesReportEveryFailure) {
+  drive.Boot(2026, 3, 5);
+  const char16_t kSam[] = u"\\SystemRoot\\system32\\config\\SAM";
+  const char16_t kTarget[] = u"\\SystemRoot\\copy.bin";
+  for (HostFault mode : {HostFault::kFail, HostFault::kDiskFull}) {
+    for (long at = 1;; ++at) {
+      drive.Remove("WINDOWS/copy.bin");
+      TwHandle target;
+      ASSERT_TRUE(OpenFile(kTarget, &target, kDispositionCreateNew));
+      HostLayerSetFault(mode, at);
+      bool copied = MyCopyFile(kSam, target);
+      bool reached = HostLayerOperationCount() >= at;
+      HostLayerSetFault(HostFault::kNone, 0);
+      LayerCloseFile(target);
+      if (!reached) break;
+      // Success only for a whole section; a failed header write is a failure.
+      if (copied) EXPECT_EQ(drive.Read("WINDOWS/copy.bin"), Section(drive.Read("WINDOWS/system32/config/SAM")));
+      EXPECT_FALSE(copied && mode == HostFault::kFail) << "section copy, fault at " << at;
+      EXPECT_EQ(HostLayerOpenFileCount(), 0u);
+    }
+  }
+  for (long at = 1; at < 12; ++at) {
+    drive.Remove("WINDOWS/copy.bin");
+    HostLayerSetFault(HostFault::kFail, at);
+    bool moved = MyMoveFile(kSam, kTarget);
+    HostLayerSetFault(HostFault::kNone, 0);
+    if (!moved) EXPECT_EQ(HostLayerOpenFileCount(), 0u) << "move, fault at " << at;
+  }
+  EXPECT_FALSE(MyMoveFile(kSam, kTarget));  // onto an existing target
+  EXPECT_EQ(HostLayerOpenFileCount(), 0u);
+
+  int sam = open((drive.windows() + "/system32/config/SAM").c_str(), O_WRONLY);
+  ASSERT_GE(sam, 0);
+  ASSERT_EQ(ftruncate(sam, 0x80000000LL), 0);  // sparse: costs no space
+  close(sam);
+  drive.Remove("WINDOWS/copy.bin");
+  EXPECT_FALSE(MyMoveFile(kSam, kTarget));
+  EXPECT_EQ(drive.Read("WINDOWS/copy.bin"), "");
+  BootOn({2026, 3, 5});
+  EXPECT_FALSE(drive.Exists("WINDOWS/twsafe/20260305.xff"));
+}
+
+// One snapshot a day: a whole file of the day is kept and recorded if the
+// index does not list it; only a file cut short is taken again.
+TEST_F(BootTest, OnlyACutShortSnapshotIsRetaken) {
+  const std::string day = "WINDOWS/twsafe/20260305.xff";
+  BootOn({2026, 3, 5});
+  const Bytes whole = drive.Read(day);
+  const Bytes index = drive.Read("WINDOWS/twsafe/bkinfo.dat");
+
+  // Unlisted but whole (the index update was cut off): recorded, not retaken.
+  drive.Write("WINDOWS/twsafe/bkinfo.dat", TemplateIndex());
+  drive.Write(kUserHive, "changed since");
+  BootOn({2026, 3, 5});
+  EXPECT_EQ(drive.Read(day), whole);
+  EXPECT_EQ(drive.Read("WINDOWS/twsafe/bkinfo.dat"), index);
+
+  // An index that cannot take the line: the whole file stays as it is, boot
+  // after boot.
+  Bytes refusing = ProfileFile(501, {});
+  drive.Write("WINDOWS/twsafe/bkinfo.dat", refusing);
+  drive.Remove(day);
+  drive.Write(kUserHive, "before the restore");
+  BootOn({2026, 3, 6});
+  const Bytes taken = drive.Read("WINDOWS/twsafe/20260306.xff");
+  EXPECT_NE(taken, "");
+  drive.Write(kUserHive, "after the restore");
+  BootOn({2026, 3, 6});
+  EXPECT_EQ(drive.Read("WINDOWS/twsafe/20260306.xff"), taken);
+  EXPECT_EQ(drive.Read("WINDOWS/twsafe/bkinfo.dat"), refusing);
+
+  // Cut short: taken again.
+  drive.Write("WINDOWS/twsafe/bkinfo.dat", TemplateIndex());
+  drive.Write("WINDOWS/twsafe/20260307.xff", whole.substr(0, 1000));
+  BootOn({2026, 3, 7});
+  Bytes retaken = drive.Read("WINDOWS/twsafe/20260307.xff");
+  EXPECT_GT(retaken.size(), 1000u);
+  EXPECT_EQ(retaken.substr(retaken.size() - 17), "after the restore");
+  EXPECT_EQ(SlotText(drive.Read("WINDOWS/twsafe/bkinfo.dat"), 1), "2026-3-7\t0\t1");
+}
+
+// Symbolic links on the drive (ntfs-3g shows junctions as links) lead
+// nowhere: a link counts as a missing file or folder, and nothing outside the
+// drive is read, created or deleted through one.
+TEST_F(BootTest, LinksAreNeverFollowed) {
+  TestDrive outside;
+  outside.Write("secret", "outside the drive");
+  outside.Write("twsafe/bkinfo.dat", TemplateIndex());
+  const std::string out = outside.drive();
+
+  // The hive to restore and the saved hive as links: no restore, no undo.
+  drive.Write(kHiveToRestore, "");
+  drive.Remove(kHiveToRestore);
+  ASSERT_EQ(symlink((out + "/secret").c_str(), (drive.drive() + "/" + kHiveToRestore).c_str()), 0);
+  SetRequest("111");
+  BootOn({2026, 3, 5});
+  EXPECT_EQ(Request(), "IsRepair=111");
+  EXPECT_NE(drive.Read(kUserHive), "outside the drive");
+  ASSERT_EQ(symlink((out + "/secret").c_str(), (drive.drive() + "/" + kSavedHive).c_str()), 0);
+  SetRequest("222");
+  BootOn({2026, 3, 5});
+  EXPECT_EQ(Request(), "IsRepair=222");
+  EXPECT_NE(drive.Read(kUserHive), "outside the drive");
+
+  // The snapshot folder as a link: no snapshot is written through it.
+  std::string twsafe = drive.windows() + "/twsafe";
+  std::filesystem::remove_all(twsafe);
+  ASSERT_EQ(symlink((out + "/twsafe").c_str(), twsafe.c_str()), 0);
+  BootOn({2026, 3, 6});
+  EXPECT_EQ(outside.List("twsafe"), std::vector<std::string>{"bkinfo.dat"});
+  EXPECT_EQ(outside.Read("twsafe/bkinfo.dat"), TemplateIndex());
+
+  // A link is neither deleted nor renamed through, and nothing is created
+  // where a dangling link stands.
+  EXPECT_FALSE(DeleteFile(u"\\SystemRoot\\temp\\TWXT04.XFF"));
+  EXPECT_FALSE(LayerRenameFile(u"\\SystemRoot\\temp\\TWXT04.XFF", u"\\SystemRoot\\temp\\x"));
+  EXPECT_EQ(outside.Read("secret"), "outside the drive");
+  ASSERT_EQ(symlink((out + "/new").c_str(), (drive.windows() + "/temp/new").c_str()), 0);
+  TwHandle file;
+  EXPECT_FALSE(OpenFile(u"\\SystemRoot\\temp\\new", &file, kDispositionCreateNew));
+  EXPECT_FALSE(outside.Exists("new"));
 }
 
 TEST_F(BootTest, NoSettingsMeansNoPassesAndOneMessage) {

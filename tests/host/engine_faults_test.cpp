@@ -1,7 +1,10 @@
 // Faults and power losses at every file operation of a boot: whatever fails,
-// the boot goes on, the user keeps a whole hive, the index stays readable and
-// lists no snapshot that is gone, and the settings change only in IsRepair.
+// the boot goes on, one whole copy of the user's own hive stands at every
+// instant, the index is the one before the update or the one after it, the
+// next boot leaves every line once and no snapshot file unnamed, and the
+// settings change only in IsRepair.
 #include <filesystem>
+#include <set>
 
 #include <gtest/gtest.h>
 
@@ -61,39 +64,60 @@ void Prepare(TestDrive& drive, const Scenario& scenario) {
   HostLayerSetFault(HostFault::kNone, 0);
 }
 
+// The index lines (slots 0 to 30) as text.
+std::vector<std::string> IndexLines(const TestDrive& drive) {
+  Bytes index = drive.Read(kIndex);
+  std::vector<std::string> lines;
+  for (int slot = 0; slot <= kLastCarrySlot; ++slot) lines.push_back(SlotText(index, slot));
+  return lines;
+}
+
+// The snapshot file an index line names, or "" when it names none.
+std::string NamedFile(const std::string& line) {
+  char text[kSlotBufferSize] = {};
+  line.copy(text, kSlotSize);
+  TBackupItem item;
+  char name[48];
+  if (!SplitLine(text, '\t', &item) || !SnapshotFileName(item.Date, name, sizeof name)) return "";
+  return name;
+}
+
+// A drive copied from another, booted once without faults on the given day.
+std::vector<std::string> IndexAfterBoot(const TestDrive& from, int year, int month, int day) {
+  TestDrive drive;
+  fs::copy(from.drive(), drive.drive(), fs::copy_options::recursive);
+  drive.Boot(year, month, day);
+  RunBootPasses();
+  return IndexLines(drive);
+}
+
 class Invariants {
  public:
   Invariants(const TestDrive& drive, const Scenario& scenario)
-      : m_oldHive(drive.Read(kUserHive)),
+      : m_request(scenario.request),
+        m_oldHive(drive.Read(kUserHive)),
         m_settings(drive.Read(kSettings)),
-        m_newHive(std::string(scenario.request) == "111"   ? drive.Read(kHiveToRestore)
-                  : std::string(scenario.request) == "222" ? drive.Read(kSavedHive)
-                                                           : m_oldHive) {}
+        m_newHive(m_request == "111"   ? drive.Read(kHiveToRestore)
+                  : m_request == "222" ? drive.Read(kSavedHive)
+                                       : m_oldHive),
+        m_ownHive(m_request == "222" ? m_newHive : m_oldHive),
+        m_indexBefore(IndexLines(drive)),
+        m_indexAfter(IndexAfterBoot(drive, 2027, 2, 1)) {}
 
-  void Check(const TestDrive& drive, bool checkUserHive, const std::string& where) const {
+  // What must hold after every operation: one whole copy of the user's own
+  // hive, a whole user hive once the flag is cleared, the index as it was or
+  // as the update makes it, the settings changed in IsRepair alone.
+  void CheckAlways(const TestDrive& drive, const std::string& where) const {
     Bytes user = drive.Read(kUserHive);
-    if (checkUserHive) {
-      EXPECT_TRUE(drive.Exists(kUserHive) && (user == m_oldHive || user == m_newHive)) << where;
-      if (user != m_oldHive) {
-        EXPECT_TRUE(drive.Exists(kSavedHive)) << where;
-      }
+    bool userWhole = drive.Exists(kUserHive) && (user == m_oldHive || user == m_newHive);
+    EXPECT_TRUE((drive.Exists(kUserHive) && user == m_ownHive) ||
+                (drive.Exists(kSavedHive) && drive.Read(kSavedHive) == m_ownHive))
+        << where << ": no whole copy of the user's own hive";
+    if (SlotText(drive.Read(kSettings), 3) == "IsRepair=000") {
+      EXPECT_TRUE(userWhole) << where << ": request cleared without a whole user hive";
     }
-
-    Bytes index = drive.Read(kIndex);
-    int count = 0;
-    ASSERT_TRUE(ScanIndexNum(SlotText(index, 0).c_str(), &count)) << where;
-    ASSERT_TRUE(count >= 1 && count <= kLastCarrySlot) << where << ": count " << count;
-    for (int slot = 1; slot <= count; ++slot) {
-      char line[kSlotBufferSize] = {};
-      SlotText(index, slot).copy(line, kSlotSize);
-      TBackupItem item;
-      ASSERT_TRUE(SplitLine(line, '\t', &item)) << where << ": slot " << slot;
-      int y = 0, m = 0, d = 0;
-      ASSERT_EQ(sscanf(item.Date, "%d-%d-%d", &y, &m, &d), 3) << where;
-      char name[32];
-      snprintf(name, sizeof name, "%d%02d%02d.xff", y, m, d);
-      EXPECT_TRUE(drive.Exists(std::string("WINDOWS/twsafe/") + name)) << where << ": slot " << slot << " lists " << name;
-    }
+    std::vector<std::string> index = IndexLines(drive);
+    EXPECT_TRUE(index == m_indexBefore || index == m_indexAfter) << where << ": index neither before nor after";
 
     Bytes settings = drive.Read(kSettings);
     ASSERT_EQ(settings.size(), m_settings.size()) << where;
@@ -101,10 +125,48 @@ class Invariants {
     EXPECT_EQ(settings.substr(400), m_settings.substr(400)) << where;
   }
 
+  // What must hold once a normal boot of the same day has followed.
+  void CheckAfterNextBoot(const TestDrive& drive, const std::string& where) const {
+    CheckAlways(drive, where);
+    EXPECT_TRUE(IndexLines(drive) == m_indexAfter) << where << ": the day is not recorded";
+    Bytes user = drive.Read(kUserHive);
+    EXPECT_TRUE(user == m_oldHive || user == m_newHive) << where;
+    if (user != m_oldHive) {
+      EXPECT_TRUE(drive.Exists(kSavedHive)) << where;
+    }
+    CheckSnapshotFiles(drive, where);
+  }
+
+  // Every line once, every listed file present, no snapshot file unnamed,
+  // nothing open.
+  static void CheckSnapshotFiles(const TestDrive& drive, const std::string& where) {
+    std::vector<std::string> index = IndexLines(drive);
+    int count = 0;
+    ASSERT_TRUE(ScanIndexNum(index[0].c_str(), &count)) << where;
+    ASSERT_TRUE(count >= 1 && count <= kLastCarrySlot) << where << ": count " << count;
+    std::set<std::string> named;
+    for (int slot = 1; slot <= count; ++slot) {
+      std::string name = NamedFile(index[slot]);
+      ASSERT_FALSE(name.empty()) << where << ": slot " << slot;
+      EXPECT_TRUE(named.insert(name).second) << where << ": " << name << " listed twice";
+      EXPECT_TRUE(drive.Exists("WINDOWS/twsafe/" + name)) << where << ": slot " << slot << " lists " << name;
+    }
+    for (const std::string& file : drive.List("WINDOWS/twsafe")) {
+      if (file.size() > 4 && file.substr(file.size() - 4) == ".xff") {
+        EXPECT_TRUE(named.count(file)) << where << ": " << file << " is named by no line";
+      }
+    }
+    EXPECT_EQ(HostLayerOpenFileCount(), 0u) << where << ": files left open";
+  }
+
  private:
+  std::string m_request;
   Bytes m_oldHive;
   Bytes m_settings;
   Bytes m_newHive;
+  Bytes m_ownHive;
+  std::vector<std::string> m_indexBefore;
+  std::vector<std::string> m_indexAfter;
 };
 
 TEST(FaultTest, EveryOperationOfEveryBootMayFail) {
@@ -113,7 +175,6 @@ TEST(FaultTest, EveryOperationOfEveryBootMayFail) {
     TestDrive prepared;
     Prepare(prepared, scenario);
     const Invariants invariants(prepared, scenario);
-    bool undo = std::string(scenario.request) == "222";
 
     for (HostFault mode : {HostFault::kFail, HostFault::kShortRead, HostFault::kDiskFull, HostFault::kPowerLoss}) {
       for (long at = 1;; ++at) {
@@ -121,23 +182,28 @@ TEST(FaultTest, EveryOperationOfEveryBootMayFail) {
         fs::copy(prepared.drive(), drive.drive(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
         drive.Boot(2027, 2, 1);
         HostLayerSetFault(mode, at);
-        bool powerLost = false;
         try {
           RunBootPasses();
         } catch (const HostPowerLoss&) {
-          powerLost = true;
         }
         bool reached = HostLayerOperationCount() >= at;
         HostLayerSetFault(HostFault::kNone, 0);
         if (!reached) break;
         ++runs;
         std::string where = std::string(scenario.name) + ", " + ModeName(mode) + " at operation " + std::to_string(at);
-        // An undo whose copy failed has no old hive left to keep; it is put
-        // right by the next boot, which checks the rest again.
-        if (!powerLost) invariants.Check(drive, !undo, where);
+        invariants.CheckAlways(drive, where);
+
+        // The next boot is on a later day: nothing of the cut-off day may be
+        // left unnamed.
+        TestDrive later;
+        fs::copy(drive.drive(), later.drive(), fs::copy_options::recursive);
+        later.Boot(2027, 2, 2);
+        RunBootPasses();
+        Invariants::CheckSnapshotFiles(later, where + ", then a boot the next day");
+
         drive.Boot(2027, 2, 1);
         RunBootPasses();
-        invariants.Check(drive, true, where + ", then a normal boot");
+        invariants.CheckAfterNextBoot(drive, where + ", then a normal boot");
         if (::testing::Test::HasFailure()) return;
       }
     }

@@ -84,6 +84,8 @@ TEST_F(IndexTest, CarryRuleMovesAndDeletesOneSnapshot) {
       {"other signs are skipped", 17, {"x\t7\t1", "2000-1-98\t1\t1", "1000-1-18\t0\t0"},
        {"x\t7\t1", "2000-1-15\t0\t1", "2000-1-98\t1\t1"}, 18, "10000118.xff"},
       {"count stays when not deeper", 22, {"1000-1-16\t0\t0"}, {"2000-1-15\t1\t1"}, 22, "10000116.xff"},
+      {"a Sign of 10 is not 1", 17, {"x\t10\t1", "1000-1-17\t0\t0"}, {"x\t10\t1", "2000-1-15\t1\t1"}, 17,
+       "10000117.xff"},
   };
   for (const Row& row : rows) {
     std::vector<std::string> slots;
@@ -122,6 +124,8 @@ TEST_F(IndexTest, AnUnsplittableSlotLeavesTheWholeIndexAsItWas) {
   EXPECT_EQ(Index(), before);
   // A header that does not scan, or an index that is missing, writes nothing.
   EXPECT_FALSE(Update(ProfileFile(501, {}), "2000-2-1"));
+  EXPECT_EQ(Index(), ProfileFile(501, {}));
+  EXPECT_TRUE(drive.List("WINDOWS/twsafe") == std::vector<std::string>{"bkinfo.dat"});
   drive.Remove("WINDOWS/twsafe/bkinfo.dat");
   EXPECT_FALSE(HandleBackupInfo("2000-2-1"));
   EXPECT_EQ(drive.console, "Open backupinfo Error\n");
@@ -139,6 +143,42 @@ TEST_F(IndexTest, ASnapshotStillListedIsNeverDeleted) {
   EXPECT_EQ(SlotText(Index(), 16), "2000-1-15\t1\t1");
   EXPECT_EQ(SlotText(Index(), 6), "1990-01-16\t0\t1");
   EXPECT_TRUE(drive.Exists("WINDOWS/twsafe/19900116.xff"));
+}
+
+// A negative count reads as an empty index: the new line goes to slot 1.
+TEST_F(IndexTest, ANegativeCountStartsAFreshTopTier) {
+  ASSERT_TRUE(Update(IndexWith(-3, {"2000-1-1\t0\t1"}), "2000-2-1"));
+  EXPECT_EQ(SlotText(Index(), 0), "IndexNum=1");
+  EXPECT_EQ(SlotText(Index(), 1), "2000-2-1\t0\t1");
+}
+
+// Index dates and the snapshot files they name; lookups cover every slot up
+// to 30 and compare file names, not the dates' text.
+TEST_F(IndexTest, DatesNameFilesAndEverySlotIsLookedAt) {
+  struct Row {
+    const char* date;
+    const char* file;  // null: names no file
+  } rows[] = {
+      {"2026-1-11", "20260111.xff"}, {"202-60-111", "20260111.xff"}, {"2026-03-05", "20260305.xff"},
+      {"2026-111", nullptr},         {"2026-1-", nullptr},           {"", nullptr},
+  };
+  for (const Row& row : rows) {
+    char name[48] = "";
+    EXPECT_EQ(SnapshotFileName(row.date, name, sizeof name), row.file != nullptr) << row.date;
+    if (row.file) EXPECT_STREQ(name, row.file) << row.date;
+  }
+  drive.Write("WINDOWS/twsafe/20260111.xff", "x");
+  DelFilesFromDate("2026-111");
+  EXPECT_TRUE(drive.Exists("WINDOWS/twsafe/20260111.xff"));
+
+  std::vector<std::string> slots(30);
+  slots[29] = "202-60-111\t0\t1";
+  drive.Write("WINDOWS/twsafe/bkinfo.dat", IndexWith(30, slots));
+  TwHandle index;
+  ASSERT_TRUE(OpenFile(u"\\SystemRoot\\twsafe\\bkinfo.dat", &index, kDispositionOpenExisting));
+  EXPECT_TRUE(IndexListsDate(index, "2026-1-11"));
+  EXPECT_FALSE(IndexListsDate(index, "2026-1-12"));
+  LayerCloseFile(index);
 }
 
 TEST_F(IndexTest, AFullCarryTierWrapsAroundWithoutLosingTrack) {

@@ -43,6 +43,9 @@ TEST_F(ProfileTest, ReaderFollowsTheSlotRules) {
       {Bytes("IndexNum= +2\0", 13) + Bytes(87, '\0') + ProfileFile(0, {"k=v"}).substr(100), "k", "v"},
       {Bytes("Indexnum=1") + Bytes(90, '\0') + Bytes("k=v"), "k", nullptr},           // header does not scan
       {Bytes(100, 'x') + Bytes("k=v"), "k", nullptr},
+      // A last slot cut short after its text's NUL is a slot like any other.
+      {ProfileFile(2, {"a=1"}) + Bytes("IsRepair=111\0", 13), "IsRepair", "111"},
+      {ProfileFile(2, {"a=1"}) + Bytes("IsRepair=111", 12), "IsRepair", nullptr},
   };
   for (const Row& row : rows) {
     WithSettings(row.file, [&](TwHandle file) {
@@ -64,6 +67,21 @@ TEST_F(ProfileTest, ReaderNeverOverrunsTheCallersBuffer) {
     EXPECT_TRUE(ReadIniFile(file, "k", value, sizeof value));
     EXPECT_EQ(value, longValue);
   });
+}
+
+// A read that delivers part of a slot without its NUL must not yield the
+// beginning of a longer value.
+TEST_F(ProfileTest, AShortReadNeverYieldsPartOfAValue) {
+  std::string path = "\\??\\C:\\" + std::string(70, 'p');
+  for (long at = 1; at <= 3; ++at) {
+    WithSettings(ProfileFile(2, {"a=1", "userpath=" + path}), [&](TwHandle file) {
+      HostLayerSetFault(HostFault::kShortRead, at);
+      char value[kValueBufferSize] = "untouched";
+      bool found = ReadIniFile(file, "userpath", value, sizeof value);
+      HostLayerSetFault(HostFault::kNone, 0);
+      EXPECT_TRUE(found ? value == path : std::string(value) == "untouched") << "short read " << at;
+    });
+  }
 }
 
 TEST_F(ProfileTest, RewritingAKeyChangesOnlyItsSlot) {

@@ -91,6 +91,46 @@ void TestFiles() {
   Check(L"a deleted file is gone", !LayerCreateFile(kFile, kDispositionOpenExisting, &file));
 }
 
+// Writes a new file holding text; true when all of it was written.
+bool WriteNewFile(const wchar_t* name, const char* text, uint32_t size) {
+  TwHandle file;
+  if (!LayerCreateFile(name, kDispositionCreateNew, &file)) return false;
+  uint32_t done = 0;
+  bool written = LayerWriteFile(file, text, size, nullptr, &done) && done == size;
+  LayerCloseFile(file);
+  return written;
+}
+
+// The size of a file, or -1 when it does not open.
+long long FileSize(const wchar_t* name) {
+  TwHandle file;
+  if (!LayerCreateFile(name, kDispositionOpenExisting, &file)) return -1;
+  uint64_t size = 0;
+  bool known = LayerQueryFileSize(file, &size);
+  LayerCloseFile(file);
+  return known ? static_cast<long long>(size) : -1;
+}
+
+void TestRename() {
+  const wchar_t kFrom[] = L"\\SystemRoot\\temp\\twlayer-rename.tmp";
+  const wchar_t kTo[] = L"\\SystemRoot\\temp\\twlayer-rename.dat";
+  const wchar_t kToOtherSpelling[] = L"\\??\\C:\\windows\\TEMP\\TWLAYER-RENAME.DAT";
+  LayerDeleteFile(kFrom);
+  LayerDeleteFile(kTo);
+
+  Check(L"rename of an absent file fails", !LayerRenameFile(kFrom, kTo));
+  Check(L"rename source written", WriteNewFile(kFrom, "new", 3));
+  Check(L"rename to a free name", LayerRenameFile(kFrom, kTo));
+  CheckEqual(L"the source name is free after a rename", -1, FileSize(kFrom));
+  CheckEqual(L"the target holds the source", 3, FileSize(kTo));
+
+  Check(L"second rename source written", WriteNewFile(kFrom, "newer", 5));
+  Check(L"rename replaces an existing file", LayerRenameFile(kFrom, kToOtherSpelling));
+  CheckEqual(L"the replaced file holds the source", 5, FileSize(kTo));
+  CheckEqual(L"the source is gone after replacing", -1, FileSize(kFrom));
+  Check(L"renamed file deleted", LayerDeleteFile(kTo));
+}
+
 // Widens into a buffer with guard units behind capacity; true when the result
 // matches expected (ignored when null) and the guard is untouched.
 bool Widen(const char* text, size_t capacity, const wchar_t* expected, bool* fits) {
@@ -158,6 +198,7 @@ void TestHeapAndDate() {
 extern "C" void __stdcall NtProcessStartup(void* argument) {
   (void)argument;
   TestFiles();
+  TestRename();
   TestWidening();
   TestHeapAndDate();
   LayerTerminateProcess(static_cast<uint32_t>(g_failed));

@@ -1,6 +1,7 @@
 // In-process checks of the dialog framework and the skinned button under Wine: nested modal
 // loops and WM_QUIT, the registered dialog colours, subclassing teardown, CSkinButton's
-// dialog-manager behaviour. Uses the control panel's own dialog templates.
+// dialog-manager behaviour, reflection that reaches a control once. Uses the control
+// panel's own dialog templates.
 #include "Dialog.h"
 #include "SkinButton.h"
 #include "WinApp.h"
@@ -41,12 +42,12 @@ protected:
         ::SetTimer(m_hWnd, 1, 50, nullptr);
         return TRUE;
     }
-    bool OnCommand(WPARAM wParam, LPARAM lParam) override {
-        if (HIWORD(wParam) == BN_CLICKED && lParam) {
+    bool OnCommand(int id, int code, HWND control) override {
+        if (code == BN_CLICKED && control) {
             ++clicks;
-            lastClickedId = LOWORD(wParam);
+            lastClickedId = id;
         }
-        return CDialog::OnCommand(wParam, lParam);
+        return CDialog::OnCommand(id, code, control);
     }
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override {
         if (msg == WM_TIMER && wParam == 1) {
@@ -228,6 +229,42 @@ void TestSkinButton() {
     dialog.DoModal();
 }
 
+// Counts the commands that reach it as a control.
+class CountingButton : public tw::CButton {
+public:
+    int commands = 0;
+    bool OnChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) override {
+        if (msg == WM_COMMAND)
+            ++commands;
+        return CButton::OnChildNotify(msg, wParam, lParam, result);
+    }
+};
+
+// The dialog declines both commands below, so each goes on to the default after reflection.
+void TestReflectionOnce() {
+    const int kCheckBoxId = 2001;
+    CountingButton counted;
+    CSkinButton checkBox;
+    ScriptedDialog dialog(IDD_CLOSE_CHOICE, [&](ScriptedDialog& self) {
+        HWND radio = self.GetDlgItem(IDC_EXIT_PROGRAM);
+        counted.SubclassWindow(radio);
+        SendMessageA(radio, BM_CLICK, 0, 0);
+        Check(counted.commands == 1, "a command the dialog declines reaches its control once (%d)", counted.commands);
+        Check(self.clicks == 1, "and the dialog once (%d)", self.clicks);
+
+        HWND box = CreateWindowExA(0, "BUTTON", "check", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 5, 60, 60,
+                                   14, self.m_hWnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCheckBoxId)),
+                                   GetModuleHandleA(nullptr), nullptr);
+        checkBox.SubclassWindow(box);
+        SendMessageA(box, BM_CLICK, 0, 0);
+        Check(SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED, "check-box mode: one click checks the button");
+        SendMessageA(box, BM_CLICK, 0, 0);
+        Check(SendMessageA(box, BM_GETCHECK, 0, 0) == BST_UNCHECKED, "check-box mode: the next click clears it");
+        self.EndDialog(IDOK);
+    });
+    dialog.DoModal();
+}
+
 }  // namespace
 
 int main() {
@@ -237,5 +274,6 @@ int main() {
     TestEndDialogAndTeardown();
     TestDialogColours();
     TestSkinButton();
+    TestReflectionOnce();
     return CheckResult();
 }

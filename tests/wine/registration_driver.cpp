@@ -145,8 +145,8 @@ void CheckAutoRun(const char* self) {
     std::string panel = std::string(folder) + "tarwenApp.exe";
     Check(::CopyFileA(self, panel.c_str(), FALSE) != FALSE, "copy the driver to %s", panel.c_str());
 
-    { Key run(tw::kRunKeyPath); }  // Windows has the key; make sure Wine's prefix does too
-    DeleteValue(tw::kRunKeyPath, tw::kAutoRunValueName);
+    { Key run(kRunKeyPath); }  // Windows has the key; make sure Wine's prefix does too
+    DeleteValue(kRunKeyPath, kAutoRunValueName);
 
     std::string command = "\"" + panel + "\" setautorun";
     STARTUPINFOA startup = {};
@@ -163,13 +163,13 @@ void CheckAutoRun(const char* self) {
 
     Bytes data;
     DWORD type = 0;
-    bool present = ReadValue(tw::kRunKeyPath, tw::kAutoRunValueName, &data, &type);
+    bool present = ReadValue(kRunKeyPath, kAutoRunValueName, &data, &type);
     const Bytes expected = panel + " /h" + '\0';
     Check(present && type == REG_SZ && data == expected, "SetAutoRun: [%s] type %u", Show(data).c_str(),
           static_cast<unsigned>(type));
 
     // The value's name is the product name in Chinese, not its cp936 bytes widened one by one.
-    Key run(tw::kRunKeyPath);
+    Key run(kRunKeyPath);
     WCHAR wideData[512];
     DWORD wideSize = sizeof wideData;
     bool wide = ::RegQueryValueExW(run.handle, L"Tarwen\u7cfb\u7edf\u4fee\u590d", nullptr, nullptr,
@@ -177,7 +177,7 @@ void CheckAutoRun(const char* self) {
     Check(wide, "SetAutoRun: the value's name reads as the product name in UTF-16");
 
     RemoveAutoRun();
-    Check(!ReadValue(tw::kRunKeyPath, tw::kAutoRunValueName, &data, &type), "RemoveAutoRun: value gone");
+    Check(!ReadValue(kRunKeyPath, kAutoRunValueName, &data, &type), "RemoveAutoRun: value gone");
     RemoveAutoRun();
     Check(true, "RemoveAutoRun without a value: nothing happens");
 

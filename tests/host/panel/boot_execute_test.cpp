@@ -74,7 +74,7 @@ TEST(InsertBootEntry, PutsTheEntryAtItsPlaceOnce) {
     };
     for (const Row& row : rows) {
         Bytes edited = "untouched";
-        bool insert = tw::InsertBootEntry(row.value.data(), row.value.size(), &edited);
+        bool insert = InsertBootEntry(row.value.data(), row.value.size(), &edited);
         EXPECT_EQ(insert, row.expected != nullptr) << row.what;
         if (insert)
             EXPECT_EQ(Show(edited), Show(row.edited)) << row.what;
@@ -88,12 +88,12 @@ TEST(InsertBootEntry, ValuesNearTheReadBufferGrowByElevenBytes) {
         Bytes value = ListOfSize(size);
         ASSERT_EQ(value.size(), size);
         Bytes edited;
-        ASSERT_TRUE(tw::InsertBootEntry(value.data(), value.size(), &edited)) << size;
+        ASSERT_TRUE(InsertBootEntry(value.data(), value.size(), &edited)) << size;
         EXPECT_EQ(edited.size(), size + 11) << size;
         EXPECT_EQ(Show(edited), Show(kAutocheck + kEntry + value.substr(kAutocheck.size()))) << size;
         // A second registration finds it.
         Bytes again;
-        EXPECT_FALSE(tw::InsertBootEntry(edited.data(), edited.size(), &again)) << size;
+        EXPECT_FALSE(InsertBootEntry(edited.data(), edited.size(), &again)) << size;
     }
 }
 
@@ -102,7 +102,7 @@ TEST(InsertBootEntry, ReadsNothingBeyondTheGivenSize) {
     Bytes buffer = List({"autocheck autochk *"}) + List({"twrepair r"});
     size_t size = kAutocheck.size();  // the first string and its NUL only
     Bytes edited;
-    ASSERT_TRUE(tw::InsertBootEntry(buffer.data(), size, &edited));
+    ASSERT_TRUE(InsertBootEntry(buffer.data(), size, &edited));
     EXPECT_EQ(Show(edited), Show(List({"autocheck autochk *", "twrepair r"})));
 }
 

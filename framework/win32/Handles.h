@@ -1,4 +1,5 @@
 // Owning (move-only) handle types and scoped GDI helpers, used instead of hand-paired calls.
+// Depends on Win32 alone: the uninstaller library builds the removal code with it.
 #pragma once
 
 #include <windows.h>
@@ -104,6 +105,14 @@ using UniqueIcon = UniqueHandle<IconTraits>;
 using UniqueMenu = UniqueHandle<MenuTraits>;
 using UniqueFile = UniqueHandle<StdioFileTraits>;
 
+// Opens subKey of HKEY_LOCAL_MACHINE; no key when it is missing or access is refused.
+inline UniqueKey OpenMachineKey(const char* subKey, REGSAM access = KEY_ALL_ACCESS) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, access, &key) != ERROR_SUCCESS)
+        return UniqueKey();
+    return UniqueKey(key);
+}
+
 // GetDC / ReleaseDC of a window.
 class ScopedGetDC {
 public:
@@ -136,20 +145,36 @@ private:
     HDC m_hdc;
 };
 
-// Selects an object into a DC and selects the previous one back.
+// Selects an object into a DC and selects the previous one back; move-only, so that a
+// member can hold a selection that must end before its DC and object go.
 class ScopedSelectObject {
 public:
+    ScopedSelectObject() = default;
     ScopedSelectObject(HDC hdc, HGDIOBJ obj) : m_hdc(hdc), m_prev(obj ? ::SelectObject(hdc, obj) : nullptr) {}
-    ~ScopedSelectObject() {
-        if (m_prev)
-            ::SelectObject(m_hdc, m_prev);
-    }
+    ~ScopedSelectObject() { Restore(); }
     ScopedSelectObject(const ScopedSelectObject&) = delete;
     ScopedSelectObject& operator=(const ScopedSelectObject&) = delete;
+    ScopedSelectObject(ScopedSelectObject&& other) noexcept : m_hdc(other.m_hdc), m_prev(other.m_prev) {
+        other.m_prev = nullptr;
+    }
+    ScopedSelectObject& operator=(ScopedSelectObject&& other) noexcept {
+        if (this != &other) {
+            Restore();
+            m_hdc = other.m_hdc;
+            m_prev = other.m_prev;
+            other.m_prev = nullptr;
+        }
+        return *this;
+    }
+    void Restore() noexcept {
+        if (m_prev)
+            ::SelectObject(m_hdc, m_prev);
+        m_prev = nullptr;
+    }
 
 private:
-    HDC m_hdc;
-    HGDIOBJ m_prev;
+    HDC m_hdc = nullptr;
+    HGDIOBJ m_prev = nullptr;
 };
 
 }  // namespace tw

@@ -1,0 +1,46 @@
+// What the commands of twsnap share: finding snapshots and the index,
+// printing, copying a section out and setting the request flags.
+#pragma once
+
+#include <stdint.h>
+
+#include <string>
+
+#include "snap_commands.h"
+#include "snapshot_check.h"
+#include "snapshot_index.h"
+
+// A snapshot named on the command line: a day ("2026-03-05", "2026-3-5",
+// "20260305"), a file name in the snapshot folder, or a path.
+struct SnapshotTarget {
+  std::string shown;  // how messages name it
+  SnapPath path;
+};
+// False (a usage error) when the text is none of those.
+bool LocateSnapshot(const std::string& text, SnapshotTarget* target);
+
+SnapPath SnapshotFolder();
+// A snapshot file in the snapshot folder, by name.
+SnapPath SnapshotFile(const std::string& name);
+// Reads the index; false with a message when it cannot be read.
+bool ReadIndex(SnapshotIndex* index);
+
+void PrintLine(const std::string& text);  // standard output
+void PrintError(const std::string& text);  // standard error, "twsnap: " first
+void PrintProgress(const SnapOptions& options, const std::string& what, uint64_t bytes);
+
+// Opens and checks a snapshot; false with a message when it cannot be opened.
+bool OpenAndCheck(const SnapshotTarget& target, SnapFile* file, SnapshotReport* report);
+
+// Writes length bytes of file at offset into a new file at path (which must
+// not exist), flushed; what names it in the progress line. Refuses a path
+// that resolves into the snapshot folder. False, with a message and the new
+// file removed, on any failure.
+bool CopyRangeToNewFile(SnapFile* file, uint64_t offset, uint64_t length, const SnapPath& path,
+                        const SnapOptions& options, const std::string& what);
+
+// The name a new file is written under before it is renamed over path.
+SnapPath NewNameBeside(const SnapPath& path);
+
+// Sets IsRepair and SignRun in the settings file with the engine's writer.
+bool SetRepairRequest(const char* value);
