@@ -232,7 +232,7 @@ bool CopyFileBytes(TwHandle source, TwHandle target, uint32_t size) {
 
 bool QueryCopySize(TwHandle file, uint32_t* size) {
   uint64_t endOfFile = 0;
-  if (!LayerQueryFileSize(file, &endOfFile) || endOfFile > 0x7FFFFFFFu) return false;
+  if (!LayerQueryFileSize(file, &endOfFile) || endOfFile > kMaxSectionLength) return false;
   *size = static_cast<uint32_t>(endOfFile);
   return true;
 }

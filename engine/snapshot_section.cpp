@@ -6,12 +6,6 @@
 
 #include "text.h"
 
-void FormatSectionHeader(char* header, uint32_t size) {
-  memset(header, 0, kSectionHeaderSize);
-  TextBuilder text(header, kSectionHeaderSize);
-  text.AppendDecimal(size);
-}
-
 bool ScanSectionHeader(const char* header, uint32_t* size) {
   uint64_t value = 0;
   int digits = 0;

@@ -3,14 +3,23 @@
 #pragma once
 
 #include <stdint.h>
+#include <string.h>
 
 #include "layer.h"
+#include "text.h"
 
 constexpr int kSectionHeaderSize = 256;
 constexpr int kSnapshotSections = 4;
+// The longest data a header can state as "%d".
+constexpr uint32_t kMaxSectionLength = 0x7FFFFFFFu;
 
 // Zero-fills header (kSectionHeaderSize bytes) and prints size into it as "%d".
-void FormatSectionHeader(char* header, uint32_t size);
+// Inline, so that the control panel writes the same headers without the layer.
+inline void FormatSectionHeader(char* header, uint32_t size) {
+  memset(header, 0, kSectionHeaderSize);
+  TextBuilder text(header, kSectionHeaderSize);
+  text.AppendDecimal(size);
+}
 
 // The length a header states: decimal digits without sign or padding, ended
 // by a NUL. False for anything else.

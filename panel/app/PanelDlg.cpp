@@ -1,9 +1,13 @@
 // CPanelDlg: start-up steps, painting, moving and the command table of the main window.
 #include "PanelDlg.h"
 
+#include "DriverTool.h"
+#include "InstallBoot.h"
 #include "PanelApp.h"
 #include "Registration.h"
+#include "Restart.h"
 #include "SettingsPath.h"
+#include "UninstallBoot.h"
 #include "resource.h"
 
 #include <shellapi.h>
@@ -180,7 +184,7 @@ void CPanelDlg::OnTimer(UINT_PTR) {
     ::KillTimer(m_hWnd, kStartupTimer);
     if (tw::AfxGetApp()->m_cmdLine == "/h")
         ShowWindow(SW_HIDE);
-    CheckPendingDriverRestore();
+    CheckPendingDriverRestore(m_hWnd);
 }
 
 void CPanelDlg::OnClose() {
@@ -213,17 +217,24 @@ bool CPanelDlg::OnCommand(int id, int code, HWND control) {
 
 void CPanelDlg::OnMinimize() { ShowWindow(SW_SHOWMINIMIZED); }
 
+void CPanelDlg::OnInstall() {
+    InstallBootIntegration(m_hWnd, [this](bool installed) { ShowBootInstalled(installed); });
+}
+
+void CPanelDlg::OnUninstall() {
+    UninstallBootIntegration(m_hWnd, [this](bool installed) { ShowBootInstalled(installed); });
+}
+
+void CPanelDlg::OnRestartIntoRepair() { RestartIntoRepair(m_hWnd); }
+
+void CPanelDlg::OnDriverTool() { StartDriverTool(); }
+
 // Commands carried out elsewhere; each lands in its handler here as it is built.
 void CPanelDlg::OnHide() {}
 void CPanelDlg::OnBrowse() {}
 void CPanelDlg::OnTransfer() {}
 void CPanelDlg::OnRestore() {}
-void CPanelDlg::OnInstall() {}
-void CPanelDlg::OnUninstall() {}
-void CPanelDlg::OnRestartIntoRepair() {}
-void CPanelDlg::OnDriverTool() {}
 void CPanelDlg::OnAbout() {}
 void CPanelDlg::OnExitChoice() {}
 void CPanelDlg::AddTrayIcon() {}
 void CPanelDlg::RemoveTrayIcon() {}
-void CPanelDlg::CheckPendingDriverRestore() {}

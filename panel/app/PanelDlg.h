@@ -59,7 +59,6 @@ private:
     static void StampInstallationRecords(int number);
     void AddTrayIcon();
     void RemoveTrayIcon();
-    void CheckPendingDriverRestore();
 
     tw::UniqueBitmap m_background;
     CColorLabel m_pathLabel;

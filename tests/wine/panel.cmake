@@ -8,7 +8,7 @@ if(TW_FLAVOUR STREQUAL "win64" AND TARGET tarwenApp)
   tw_add_wine_test(NAME panel_framework COMMAND $<TARGET_FILE:panel_framework_test> TIMEOUT 120)
 
   add_executable(panel_driver ${CMAKE_CURRENT_LIST_DIR}/panel_driver.cpp)
-  target_link_libraries(panel_driver PRIVATE comctl32 gdi32 user32 shlwapi)
+  target_link_libraries(panel_driver PRIVATE comctl32 gdi32 user32)
   target_link_options(panel_driver PRIVATE ${TW_WIN_LINK_FLAGS})
   add_dependencies(panel_driver tarwenApp)
 
@@ -17,9 +17,4 @@ if(TW_FLAVOUR STREQUAL "win64" AND TARGET tarwenApp)
       COMMAND $<TARGET_FILE:panel_driver> $<TARGET_FILE:tarwenApp> ${scenario}
       TIMEOUT 180)
   endforeach()
-  # The fix-ups start the package's network tool and browser repair batch.
-  add_dependencies(panel_driver tw_package)
-  tw_add_wine_test(NAME panel_fixups
-    COMMAND $<TARGET_FILE:panel_driver> $<TARGET_FILE:tarwenApp> fixups ${TW_PACKAGE_DIR}/kest
-    TIMEOUT 300)
 endif()

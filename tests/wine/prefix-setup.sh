@@ -46,6 +46,11 @@ if ! "$TW_WINE" wineboot -i </dev/null >"$state/wineboot.log" 2>&1; then
   exit 1
 fi
 
+# Unmanaged windows: with no window manager on the display, Wine would wait two
+# seconds for every hidden or closed managed window to be withdrawn; unmanaged,
+# it draws the caption and frame itself, so screenshots show them too.
+"$TW_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+
 # Without the zh_CN.UTF-8 C library locale Wine quietly makes an en-US prefix.
 if ! "$TW_WINE" reg query 'HKCU\Control Panel\International' /v LocaleName 2>/dev/null | grep -q 'zh-CN'; then
   echo "prefix-setup: the prefix is not zh-CN (is the zh_CN.UTF-8 locale generated? see scripts/setup)" >&2

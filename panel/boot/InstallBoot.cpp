@@ -1,0 +1,149 @@
+// The install command: every step in order, each checked, the first failure named to the user.
+#include "InstallBoot.h"
+
+#include "BootMenu.h"
+#include "DriverTool.h"
+#include "Handles.h"
+#include "ProfileStream.h"
+#include "Registration.h"
+#include "SettingsPath.h"
+#include "SnapshotSeed.h"
+#include "WindowsFolder.h"
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kRegistryError[] = "不能读写注册表，可能你在杀毒软件中禁止本程序读写注册表";
+const char kErrorCaption[] = "错误提示";
+const char kInstalledMessage[] = "引导安装完成!";
+const char kNoticeCaption[] = "提示";
+const char kFailurePrefix[] = "引导安装未完成：";
+
+const char kUnpackerName[] = "twsysh.exe";
+const char kPackageSettings[] = "c:\\sysh\\kest\\data\\wispdata.dat";
+const char kPackageIndex[] = "c:\\sysh\\kest\\data\\bkinfo.dat";
+const char kPackageBootProgram[] = "c:\\sysh\\kest\\twrepair.exe";
+const char kPackageCdBootSector[] = "c:\\sysh\\kest\\BOOTSECT.cdr";
+
+void ShowMessage(HWND owner, const std::string& text, const char* caption) {
+    ::MessageBoxA(owner, text.c_str(), caption, MB_OK | MB_ICONINFORMATION);
+}
+
+bool Exists(const char* path) {
+    return ::GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Starts the unpacker by its full path as the application name, so a folder
+// with blanks is never split into another program's name, and waits for it.
+bool RunUnpacker() {
+    std::string folder = ProgramFolder();
+    if (folder.empty())
+        return false;
+    std::string path = folder + kUnpackerName;
+    std::string quoted = "\"" + path + "\"";
+    std::vector<char> commandLine(quoted.begin(), quoted.end());
+    commandLine.push_back('\0');
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!::CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &process))
+        return false;
+    tw::UniqueKernelHandle processHandle(process.hProcess);
+    tw::UniqueKernelHandle threadHandle(process.hThread);
+    ::WaitForSingleObject(processHandle.Get(), INFINITE);
+    return true;
+}
+
+// The first package file that the unpacker did not leave behind; null when all are there.
+const char* MissingPackageFile() {
+    const char* const required[] = {kPackageLoaderPath, kPackageCdBootSector, kPackageBootProgram, kPackageSettings,
+                                    kPackageIndex};
+    for (const char* path : required) {
+        if (!Exists(path))
+            return path;
+    }
+    return nullptr;
+}
+
+// Writes syspath and userpath into the package's settings file before it is
+// copied, so that a first installation gets this machine's values.
+bool PrepareInstalledSettings(const std::string& windows, HWND owner) {
+    tw::UniqueFile settings = OpenSettingsFile(kPackageSettings);
+    return settings && WriteIniStream(settings.Get(), "syspath", windows.c_str()) &&
+           WriteUserPath(settings.Get(), owner);
+}
+
+// The steps between the package check and the recorded state; on failure,
+// what failed, in words for the user.
+bool DeployPackage(HWND owner, std::string* failure) {
+    if (!AddBootMenuEntries()) {
+        *failure = "不能修改启动菜单 c:\\boot.ini";
+        return false;
+    }
+    if (!::CopyFileA(kPackageLoaderPath, kBootLoaderPath, FALSE)) {
+        *failure = std::string("不能复制 ") + kBootLoaderPath;
+        return false;
+    }
+    const std::string windows = tw::WindowsFolder();
+    if (windows.empty()) {
+        *failure = "不能读取Windows文件夹";
+        return false;
+    }
+    if (!PrepareInstalledSettings(windows, owner)) {
+        *failure = std::string("不能写入 ") + kPackageSettings;
+        return false;
+    }
+    // An earlier installation's settings are kept with all their keys.
+    for (const std::string& target : {std::string(kDriveSettingsPath), windows + "\\wispdata.dat"}) {
+        if (!Exists(target.c_str()) && !::CopyFileA(kPackageSettings, target.c_str(), TRUE)) {
+            *failure = "不能复制 " + target;
+            return false;
+        }
+    }
+    ::SetFileAttributesA(kDriveSettingsPath, FILE_ATTRIBUTE_HIDDEN);
+    const std::string store = windows + "\\twsafe";
+    ::CreateDirectoryA(store.c_str(), nullptr);
+    const std::string index = store + "\\bkinfo.dat";
+    if (!::CopyFileA(kPackageIndex, index.c_str(), FALSE)) {
+        *failure = "不能复制 " + index;
+        return false;
+    }
+    const std::string bootProgram = windows + "\\system32\\twrepair.exe";
+    if (!::CopyFileA(kPackageBootProgram, bootProgram.c_str(), FALSE)) {
+        *failure = "不能复制 " + bootProgram;
+        return false;
+    }
+    SetAutoRun();
+    if (!SeedFirstSnapshot()) {
+        *failure = "不能写入第一个注册表快照 " + store + "\\11111111.xff";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void InstallBootIntegration(HWND owner, const std::function<void(bool installed)>& showInstalled) {
+    if (!RegisterBootExecute()) {
+        ShowMessage(owner, kRegistryError, kErrorCaption);
+        return;
+    }
+    if (!RunUnpacker())
+        return;  // no package without its unpacker; only the BootExecute entry is left
+    std::string failure;
+    if (const char* missing = MissingPackageFile()) {
+        failure = std::string("修复环境的文件 ") + missing + " 不存在";
+    } else if (DeployPackage(owner, &failure)) {
+        RunDriverBackup();
+        if (SetBootInstalled(true)) {
+            showInstalled(true);
+            ShowMessage(owner, kInstalledMessage, kNoticeCaption);
+            return;
+        }
+        failure = "不能写入设置文件 " + WindowsSettingsPath();
+    }
+    ShowMessage(owner, kFailurePrefix + failure + "!", kErrorCaption);
+}

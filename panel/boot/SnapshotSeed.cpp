@@ -1,0 +1,103 @@
+// The installation snapshot and its index line, over stdio streams.
+#include "SnapshotSeed.h"
+
+#include "profile_slot.h"
+#include "snapshot_section.h"
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// Copies pass through a buffer of this size, as the boot-time program's do.
+const uint32_t kSectionChunkSize = 1024;
+const char kSnapshotName[] = "11111111.xff";
+const char* const kRepairHives[] = {"system", "software", "sam", "NTUSER.DAT"};
+const char kInstallationLine[] = "1111-11-11\t0\t1";
+
+struct FileCloser {
+    void operator()(FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<FILE, FileCloser>;
+
+// The length of a file that a section header can state; false otherwise.
+bool SectionLength(FILE* file, uint32_t* length) {
+    if (std::fseek(file, 0, SEEK_END) != 0)
+        return false;
+    long end = std::ftell(file);
+    if (end < 0 || static_cast<unsigned long>(end) > kMaxSectionLength || std::fseek(file, 0, SEEK_SET) != 0)
+        return false;
+    *length = static_cast<uint32_t>(end);
+    return true;
+}
+
+bool CopyBytes(FILE* source, FILE* output, uint32_t length) {
+    char chunk[kSectionChunkSize];
+    while (length) {
+        std::size_t piece = length < kSectionChunkSize ? length : kSectionChunkSize;
+        if (std::fread(chunk, 1, piece, source) != piece || std::fwrite(chunk, 1, piece, output) != piece)
+            return false;
+        length -= static_cast<uint32_t>(piece);
+    }
+    return true;
+}
+
+// slotText is a zero-filled buffer of at least kSlotSize bytes.
+bool WriteSlot(FILE* index, int slot, const char* slotText) {
+    return std::fseek(index, static_cast<long>(slot) * kSlotSize, SEEK_SET) == 0 &&
+           std::fwrite(slotText, 1, kSlotSize, index) == static_cast<std::size_t>(kSlotSize);
+}
+
+// Slot 1 goes first: until the header says 1, a reader never takes slot 1 for a line.
+bool WriteInstallationIndex(const std::string& path) {
+    File index(std::fopen(path.c_str(), "rb+"));
+    if (!index)
+        return false;
+    char header[kSlotBufferSize];
+    FormatIndexNumSlot(header, 1);
+    char line[kSlotBufferSize] = {};
+    std::memcpy(line, kInstallationLine, sizeof kInstallationLine);
+    bool written = WriteSlot(index.get(), 1, line) && WriteSlot(index.get(), 0, header) &&
+                   std::fflush(index.get()) == 0;
+    return std::fclose(index.release()) == 0 && written;
+}
+
+}  // namespace
+
+bool AppendFileSection(const char* source, FILE* output) {
+    // Opened once for its length and its bytes, so both come from the same file.
+    File input(std::fopen(source, "rb"));
+    uint32_t length = 0;
+    if (!input || !SectionLength(input.get(), &length))
+        return false;
+    char header[kSectionHeaderSize];
+    FormatSectionHeader(header, length);
+    return std::fwrite(header, 1, sizeof header, output) == sizeof header && CopyBytes(input.get(), output, length);
+}
+
+bool SeedSnapshotIn(const std::string& windowsFolder, char separator) {
+    if (windowsFolder.empty())
+        return false;
+    const std::string store = windowsFolder + separator + "twsafe" + separator;
+    const std::string repair = windowsFolder + separator + "repair" + separator;
+    const std::string snapshotPath = store + kSnapshotName;
+
+    File snapshot(std::fopen(snapshotPath.c_str(), "wb+"));
+    if (!snapshot)
+        return false;
+    bool whole = true;
+    for (const char* hive : kRepairHives) {
+        if (!AppendFileSection((repair + hive).c_str(), snapshot.get())) {
+            whole = false;
+            break;
+        }
+    }
+    whole = std::fflush(snapshot.get()) == 0 && whole;
+    whole = std::fclose(snapshot.release()) == 0 && whole;
+    if (!whole) {
+        // A cut-off snapshot must never be taken for the installation state.
+        std::remove(snapshotPath.c_str());
+        return false;
+    }
+    return WriteInstallationIndex(store + "bkinfo.dat");
+}
