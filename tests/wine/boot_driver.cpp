@@ -454,12 +454,11 @@ void ScenarioBootMenu() {
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "CreateSymbolicLinkA")));
     bool linked = createLink && createLink((tree + "\\link").c_str(), outside.c_str(), 1);
     std::printf("note: directory link %s\n", linked ? "made" : "not available here");
-    DeleteTree(tree.c_str());
-    Check(!Exists(tree), "the tree is gone");
+    Check(DeleteTree(tree.c_str()) == ERROR_SUCCESS && !Exists(tree), "the tree is gone, 0");
+    Check(DeleteTree(tree.c_str()) == ERROR_SUCCESS, "a tree that is not there: 0");
     Check(ReadBytes(outside + "\\keep.txt") == "keep", "what a link pointed to stays");
     SetCurrentDirectoryA("c:\\");
-    DeleteTree("twkeep");
-    DeleteTree("");
+    Check(DeleteTree("twkeep") == ERROR_INVALID_NAME && DeleteTree("") == ERROR_INVALID_NAME, "refused paths");
     Check(Exists(outside + "\\keep.txt"), "a relative or empty path removes nothing");
     RemovePath(outside);
     CleanUp();
@@ -882,26 +881,32 @@ int main(int argc, char** argv) {
     g_builtApp = WindowsPath(argv[1]);
     g_package = WindowsPath(argv[2]);
     g_app = std::string(kAppFolder) + "\\tarwenApp.exe";
-    std::string scenario = argv[3];
-    if (scenario == "install") {
-        ScenarioInstall();
-        CleanUp();
-    } else if (scenario == "bootmenu") {
-        ScenarioBootMenu();
-    } else if (scenario == "uninstall") {
-        ScenarioUninstall();
-    } else if (scenario == "restart") {
-        ScenarioRestart();
-    } else if (scenario == "restore") {
-        ScenarioRestore();
-    } else if (scenario == "library") {
-        ScenarioLibrary();
-    } else if (scenario == "library_panels") {
-        ScenarioLibraryPanels();
-    } else if (scenario == "library_errors") {
-        ScenarioLibraryErrors();
-    } else {
+    const std::string scenario = argv[3];
+    struct Scenario {
+        const char* name;
+        void (*run)();
+    };
+    static const Scenario kScenarios[] = {
+        {"install",
+         [] {
+             ScenarioInstall();
+             CleanUp();
+         }},
+        {"bootmenu", ScenarioBootMenu},
+        {"uninstall", ScenarioUninstall},
+        {"restart", ScenarioRestart},
+        {"restore", ScenarioRestore},
+        {"library", ScenarioLibrary},
+        {"library_panels", ScenarioLibraryPanels},
+        {"library_errors", ScenarioLibraryErrors},
+    };
+    const Scenario* chosen = nullptr;
+    for (const Scenario& candidate : kScenarios)
+        if (scenario == candidate.name)
+            chosen = &candidate;
+    if (chosen)
+        chosen->run();
+    else
         Check(false, "unknown scenario %s", scenario.c_str());
-    }
     return CheckResult();
 }
