@@ -6,8 +6,7 @@
 #include "Dialog.h"
 #include "Handles.h"
 #include "SkinButton.h"
-
-#include <shellapi.h>
+#include "TrayIcon.h"
 
 #include <string>
 
@@ -57,13 +56,11 @@ private:
     void AppendAboutToSystemMenu();
     void LoadSkins();
     static void StampInstallationRecords(int number);
-    void AddTrayIcon();
-    void RemoveTrayIcon();
     void CheckPendingDriverRestore();
 
     tw::UniqueBitmap m_background;
     CColorLabel m_pathLabel;
-    NOTIFYICONDATAA m_trayIcon;
+    CTrayIcon m_trayIcon;
     CSkinButton m_repairButton;
     CSkinButton m_driverButton;
     CSkinButton m_installButton;
