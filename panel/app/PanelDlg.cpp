@@ -11,7 +11,9 @@
 #include "SettingsPath.h"
 #include "resource.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
+#include <uxtheme.h>
 #include <windowsx.h>
 
 #include <cstdlib>
@@ -52,6 +54,10 @@ BOOL CPanelDlg::OnInitDialog() {
     m_background.Reset(::LoadBitmapA(tw::AfxGetResourceHandle(), MAKEINTRESOURCEA(IDB_BACKGROUND)));
     LoadSkins();
     ShowBootInstalled(IsBootInstalled());
+    // The bar never moves: a faint track, not a second white box under the path. A visual
+    // style would paint over the colour, so the bar keeps the classic look.
+    ::SetWindowTheme(GetDlgItem(IDC_PROGRESS), L" ", L" ");
+    ::SendDlgItemMessageA(m_hWnd, IDC_PROGRESS, PBM_SETBKCOLOR, 0, RGB(222, 230, 240));
 
     m_pathLabel.SubclassDlgItem(IDC_PATH_LABEL, this);
     m_pathLabel.SetLabelText("选择转移或还原路径：");
@@ -130,6 +136,10 @@ LRESULT CPanelDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         break;
     case WM_CLOSE: OnClose(); return 0;
     case kTrayMessage: OnTrayNotify(static_cast<UINT>(lParam)); return 0;
+    case WM_CTLCOLORSTATIC:
+        if (reinterpret_cast<HWND>(lParam) == GetDlgItem(IDC_PATH))
+            return OnCtlColorPath(reinterpret_cast<HDC>(wParam));
+        break;
     }
     LRESULT result = CDialog::WindowProc(msg, wParam, lParam);
     switch (msg) {  // after the default
@@ -165,6 +175,12 @@ void CPanelDlg::PaintContent(HDC hdc) {
     tw::ScopedSelectObject select(memory.Get(), m_background.Get());
     ::StretchBlt(hdc, 0, 0, rc.right - rc.left, rc.bottom - rc.top, memory.Get(), 0, 0, info.bmWidth, info.bmHeight,
                  SRCCOPY);
+}
+
+LRESULT CPanelDlg::OnCtlColorPath(HDC hdc) {
+    ::SetTextColor(hdc, RGB(0, 0, 0));
+    ::SetBkColor(hdc, RGB(255, 255, 255));
+    return reinterpret_cast<LRESULT>(::GetStockObject(WHITE_BRUSH));
 }
 
 void CPanelDlg::OnLButtonDown(POINT point) {
