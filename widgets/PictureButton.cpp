@@ -1,8 +1,10 @@
 // CPictureButton: the parent's painting first, then the picture centred with its margin keyed out.
 #include "PictureButton.h"
 
-#include "WinApp.h"
+namespace {
 
+// Asks the parent to paint the part of its client area under child into hdc at rc
+// (WM_PRINTCLIENT); a parent that does not answer leaves hdc as it was.
 void PaintParentUnder(HWND child, HDC hdc, const RECT& rc) {
     HWND parent = ::GetParent(child);
     POINT origin = {rc.left, rc.top};
@@ -13,16 +15,11 @@ void PaintParentUnder(HWND child, HDC hdc, const RECT& rc) {
     ::SetViewportOrgEx(hdc, previous.x, previous.y, nullptr);
 }
 
-bool CPictureButton::LoadBitmaps(UINT upId, UINT pressedId) {
-    HINSTANCE module = tw::AfxGetResourceHandle();
-    m_up.Reset(::LoadBitmapA(module, MAKEINTRESOURCEA(upId)));
-    m_pressed.Reset(::LoadBitmapA(module, MAKEINTRESOURCEA(pressedId)));
-    return m_up && m_pressed;
-}
+}  // namespace
 
 bool CPictureButton::OnChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) {
     if (msg != WM_DRAWITEM)
-        return CButton::OnChildNotify(msg, wParam, lParam, result);
+        return CBitmapButton::OnChildNotify(msg, wParam, lParam, result);
     DrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
     *result = TRUE;
     return true;
@@ -31,7 +28,7 @@ bool CPictureButton::OnChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESU
 void CPictureButton::DrawItem(const DRAWITEMSTRUCT* item) {
     const RECT& rc = item->rcItem;
     PaintParentUnder(m_hWnd, item->hDC, rc);
-    HBITMAP bitmap = (item->itemState & ODS_SELECTED) && m_pressed ? m_pressed.Get() : m_up.Get();
+    HBITMAP bitmap = BitmapFor(item->itemState);
     if (!bitmap)
         return;
     BITMAP info = {};

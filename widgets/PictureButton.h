@@ -10,18 +10,10 @@
 // the same number of pixels on every system) and the key colour around it.
 const COLORREF kPictureKeyColour = RGB(255, 0, 255);
 
-class CPictureButton : public tw::CButton {
+class CPictureButton : public tw::CBitmapButton {
 public:
-    bool LoadBitmaps(UINT upId, UINT pressedId);
     bool OnChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
 private:
     void DrawItem(const DRAWITEMSTRUCT* item);
-
-    tw::UniqueBitmap m_up;
-    tw::UniqueBitmap m_pressed;
 };
-
-// Asks the parent to paint the part of its client area under child into hdc at rc
-// (WM_PRINTCLIENT); a parent that does not answer leaves hdc as it was.
-void PaintParentUnder(HWND child, HDC hdc, const RECT& rc);
