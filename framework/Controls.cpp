@@ -22,8 +22,12 @@ bool CBitmapButton::OnChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
     return true;
 }
 
+HBITMAP CBitmapButton::BitmapFor(UINT itemState) const {
+    return (itemState & ODS_SELECTED) && m_pressed ? m_pressed.Get() : m_up.Get();
+}
+
 void CBitmapButton::DrawItem(const DRAWITEMSTRUCT* item) {
-    HBITMAP bitmap = (item->itemState & ODS_SELECTED) && m_pressed ? m_pressed.Get() : m_up.Get();
+    HBITMAP bitmap = BitmapFor(item->itemState);
     if (!bitmap)
         return;
     UniqueMemoryDc memory(::CreateCompatibleDC(item->hDC));

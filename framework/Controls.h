@@ -43,6 +43,10 @@ public:
     bool LoadBitmaps(UINT upId, UINT pressedId);
     bool OnChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
+protected:
+    // The bitmap for a draw request's item state: pressed while selected, else up; may be null.
+    HBITMAP BitmapFor(UINT itemState) const;
+
 private:
     void DrawItem(const DRAWITEMSTRUCT* item);
 

@@ -295,35 +295,46 @@ def background():
     return img
 
 
+# The margin colour of the button pictures: the window keys it out and shows its own picture
+# there. Each picture is centred in its control, whose size in pixels differs between systems
+# (a vertical dialog unit is 14/8 pixel on XP with 宋体, 15/8 under Wine), so the face is
+# drawn inside the smallest of those rectangles.
+KEY = (255, 0, 255)
+
+
+def keyed(img):
+    """256 colours with the key colour kept exact (it is far from every other colour)."""
+    return img.quantize(colors=256, dither=Image.Dither.NONE)
+
+
 def caption_button(glyph, pressed):
-    """23x23 caption-bar button drawn on the banner; the window shows its top-left 19x19."""
-    img = Image.new("RGB", (23, 23), lerp(NAVY, BLUE, 0.15))
+    """23x23 caption-bar button; the control is 19x19 (XP) to 19x21 (Wine): a 17x17 face in the middle."""
+    img = Image.new("RGB", (23, 23), KEY)
     d = ImageDraw.Draw(img)
     face = lerp(NAVY, (0, 0, 0), 0.3) if pressed else lerp(NAVY, SKY, 0.25)
-    d.rounded_rectangle([1, 1, 18, 18], radius=3, fill=face, outline=lerp(SKY, WHITE, 0.3))
+    d.rounded_rectangle([3, 3, 19, 19], radius=3, fill=face, outline=lerp(SKY, WHITE, 0.3))
     o = 1 if pressed else 0
     if glyph == "minimise":
-        d.rectangle([5 + o, 12 + o, 14 + o, 13 + o], fill=WHITE)
+        d.rectangle([7 + o, 14 + o, 15 + o, 15 + o], fill=WHITE)
     else:  # hide into the notification area: an arrow down onto a tray line
-        d.polygon([(6 + o, 7 + o), (13 + o, 7 + o), (9.5 + o, 11 + o)], fill=WHITE)
-        d.rectangle([8 + o, 4 + o, 11 + o, 7 + o], fill=WHITE)
-        d.rectangle([5 + o, 13 + o, 14 + o, 14 + o], fill=WHITE)
-    return img.quantize(colors=256, dither=Image.Dither.NONE)
+        d.polygon([(8 + o, 9 + o), (14 + o, 9 + o), (11 + o, 12 + o)], fill=WHITE)
+        d.rectangle([10 + o, 6 + o, 12 + o, 9 + o], fill=WHITE)
+        d.rectangle([7 + o, 14 + o, 15 + o, 15 + o], fill=WHITE)
+    return keyed(img)
 
 
 def browse_button(pressed):
-    """48x36 browse button on the white panel; the window shows its top-left 44x37."""
-    img = Image.new("RGB", (48, 36), PANEL)
+    """48x36 browse button; the control is 44x36 (XP) to 44x39 (Wine): a 42x34 face in the middle."""
+    img = Image.new("RGB", (48, 36), KEY)
     d = ImageDraw.Draw(img)
     face = lerp(PANEL, BLUE, 0.25) if pressed else lerp(PANEL, SKY, 0.12)
-    d.rounded_rectangle([1, 1, 42, 34], radius=5, fill=face, outline=PANEL_EDGE)
+    d.rounded_rectangle([3, 1, 44, 34], radius=5, fill=face, outline=PANEL_EDGE)
     o = 1 if pressed else 0
-    f = Image.new("RGBA", (26, 26), (0, 0, 0, 0))
     f = render(lambda dd, s: folder(dd, s, GOLD, lerp(GOLD, NAVY, 0.25)), 26)
-    img.paste(f, (6 + o, 4 + o), f)
+    img.paste(f, (8 + o, 4 + o), f)
     for i in range(3):
-        d.ellipse([30 + i * 4 + o, 25 + o, 32 + i * 4 + o, 27 + o], fill=NAVY)
-    return img.quantize(colors=256, dither=Image.Dither.NONE)
+        d.ellipse([32 + i * 4 + o, 25 + o, 34 + i * 4 + o, 27 + o], fill=NAVY)
+    return keyed(img)
 
 
 def main():

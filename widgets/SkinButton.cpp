@@ -1,6 +1,8 @@
 // CSkinButton: owner drawing, hover tracking and the dialog-manager messages of a flat button.
 #include "SkinButton.h"
 
+#include "CaptionBreak.h"
+
 #include "WinApp.h"
 
 #include <commctrl.h>
@@ -15,6 +17,16 @@ void FillSolidRect(HDC hdc, int x, int y, int width, int height, COLORREF color)
     ::SetBkColor(hdc, color);
     RECT rc = {x, y, x + width, y + height};
     ::ExtTextOutA(hdc, 0, 0, ETO_OPAQUE, &rc, nullptr, 0, nullptr);
+}
+
+// The caption with a line break where two lines come out most even, when it does not fit on one.
+std::string LayOutCaption(HDC hdc, const std::string& caption, const RECT& area) {
+    auto measure = [hdc](const std::string& text) {
+        SIZE size = {};
+        ::GetTextExtentPoint32A(hdc, text.data(), static_cast<int>(text.size()), &size);
+        return static_cast<int>(size.cx);
+    };
+    return BreakCaption(caption, area.right - area.left, measure);
 }
 
 }  // namespace
@@ -151,6 +163,7 @@ void CSkinButton::DrawItem(const DRAWITEMSTRUCT* item) {
         if (shift)
             ::OffsetRect(&captionRc, 1, 1);
         RECT centre = captionRc;
+        caption = LayOutCaption(hdc, caption, captionRc);
         RECT text = captionRc;
         ::DrawTextA(hdc, caption.c_str(), -1, &text, DT_CALCRECT | DT_WORDBREAK | DT_CENTER);
         ::OffsetRect(&text, ((centre.right - centre.left) - (text.right - text.left)) / 2,

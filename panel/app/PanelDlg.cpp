@@ -1,8 +1,13 @@
 // CPanelDlg: start-up steps, painting, moving and the command table of the main window.
 #include "PanelDlg.h"
 
+#include "AboutDlg.h"
+#include "CloseChoiceDlg.h"
 #include "DriverTool.h"
+#include "FavoritesTransfer.h"
+#include "FolderPicker.h"
 #include "InstallBoot.h"
+#include "Notice.h"
 #include "PanelApp.h"
 #include "Registration.h"
 #include "Restart.h"
@@ -10,21 +15,22 @@
 #include "UninstallBoot.h"
 #include "resource.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
+#include <uxtheme.h>
 #include <windowsx.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 namespace {
 const UINT_PTR kStartupTimer = 1;
 const UINT kStartupDelayMs = 800;
-const UINT kTrayMessage = WM_USER + 1;
-const int kPathMaxLength = 256;
 }  // namespace
 
 CPanelDlg::CPanelDlg()
-    : tw::CDialog(IDD_PANEL), m_trayIcon(), m_icon(::LoadIconA(tw::AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+    : tw::CDialog(IDD_PANEL), m_icon(::LoadIconA(tw::AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
 
 void CPanelDlg::DoDataExchange(tw::CDataExchange& dx) {
     tw::DDX_Control(dx, IDC_REPAIR, m_repairButton);
@@ -37,7 +43,7 @@ void CPanelDlg::DoDataExchange(tw::CDataExchange& dx) {
     tw::DDX_Control(dx, IDC_BROWSE, m_browseButton);
     tw::DDX_Control(dx, IDC_MINIMIZE, m_minimizeButton);
     tw::DDX_Control(dx, IDC_HIDE, m_hideButton);
-    tw::DDX_Text(dx, IDC_PATH, m_path, kPathMaxLength);
+    tw::DDX_Text(dx, IDC_PATH, m_path, static_cast<int>(kChosenPathMaxLength));
 }
 
 BOOL CPanelDlg::OnInitDialog() {
@@ -48,10 +54,14 @@ BOOL CPanelDlg::OnInitDialog() {
     SetWindowText(kPanelTitle);
     SetIcon(m_icon, true);
     SetIcon(m_icon, false);
-    AddTrayIcon();
+    m_trayIcon.Add(m_hWnd, m_icon, kPanelTitle);
     m_background.Reset(::LoadBitmapA(tw::AfxGetResourceHandle(), MAKEINTRESOURCEA(IDB_BACKGROUND)));
     LoadSkins();
     ShowBootInstalled(IsBootInstalled());
+    // The bar never moves: a faint track, not a second white box under the path. A visual
+    // style would paint over the colour, so the bar keeps the classic look.
+    ::SetWindowTheme(GetDlgItem(IDC_PROGRESS), L" ", L" ");
+    ::SendDlgItemMessageA(m_hWnd, IDC_PROGRESS, PBM_SETBKCOLOR, 0, RGB(222, 230, 240));
 
     m_pathLabel.SubclassDlgItem(IDC_PATH_LABEL, this);
     m_pathLabel.SetLabelText("选择转移或还原路径：");
@@ -113,7 +123,7 @@ void CPanelDlg::StampInstallationRecords(int number) {
 }
 
 BOOL CPanelDlg::DestroyWindow() {
-    RemoveTrayIcon();
+    m_trayIcon.Remove();
     return CDialog::DestroyWindow();
 }
 
@@ -130,6 +140,10 @@ LRESULT CPanelDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         break;
     case WM_CLOSE: OnClose(); return 0;
     case kTrayMessage: OnTrayNotify(static_cast<UINT>(lParam)); return 0;
+    case WM_CTLCOLORSTATIC:
+        if (reinterpret_cast<HWND>(lParam) == GetDlgItem(IDC_PATH))
+            return OnCtlColorPath(reinterpret_cast<HDC>(wParam));
+        break;
     }
     LRESULT result = CDialog::WindowProc(msg, wParam, lParam);
     switch (msg) {  // after the default
@@ -167,6 +181,12 @@ void CPanelDlg::PaintContent(HDC hdc) {
                  SRCCOPY);
 }
 
+LRESULT CPanelDlg::OnCtlColorPath(HDC hdc) {
+    ::SetTextColor(hdc, RGB(0, 0, 0));
+    ::SetBkColor(hdc, RGB(255, 255, 255));
+    return reinterpret_cast<LRESULT>(::GetStockObject(WHITE_BRUSH));
+}
+
 void CPanelDlg::OnLButtonDown(POINT point) {
     // Without a caption bar the window is moved by dragging anywhere on its picture.
     ::ClientToScreen(m_hWnd, &point);
@@ -187,13 +207,20 @@ void CPanelDlg::OnTimer(UINT_PTR) {
     CheckPendingDriverRestore(m_hWnd);
 }
 
-void CPanelDlg::OnClose() {
-    // The close choice (run in the background or exit) comes here; closing never destroys by itself.
+// Closing asks whether to run in the background or to exit; it never destroys by itself.
+void CPanelDlg::OnClose() { OnExitChoice(); }
+
+void CPanelDlg::OnDestroy() { m_trayIcon.Remove(); }
+
+void CPanelDlg::OnTrayNotify(UINT mouseMessage) {
+    switch (mouseMessage) {
+    case WM_LBUTTONDOWN:
+        ShowWindow(SW_SHOW);  // a minimised window stays minimised
+        ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_ERASE | RDW_UPDATENOW);
+        break;
+    case WM_RBUTTONDOWN: CTrayIcon::ShowMenu(m_hWnd); break;
+    }
 }
-
-void CPanelDlg::OnDestroy() { RemoveTrayIcon(); }
-
-void CPanelDlg::OnTrayNotify(UINT) {}
 
 // ---------------------------------------------------------------- commands
 
@@ -229,12 +256,31 @@ void CPanelDlg::OnRestartIntoRepair() { RestartIntoRepair(m_hWnd); }
 
 void CPanelDlg::OnDriverTool() { StartDriverTool(); }
 
-// Commands carried out elsewhere; each lands in its handler here as it is built.
-void CPanelDlg::OnHide() {}
-void CPanelDlg::OnBrowse() {}
-void CPanelDlg::OnTransfer() {}
-void CPanelDlg::OnRestore() {}
-void CPanelDlg::OnAbout() {}
-void CPanelDlg::OnExitChoice() {}
-void CPanelDlg::AddTrayIcon() {}
-void CPanelDlg::RemoveTrayIcon() {}
+void CPanelDlg::OnBrowse() {
+    CFolderPicker picker("选择目标文件夹");
+    if (!picker.Browse(m_hWnd))
+        return;
+    // A longer path would be cut in the box and name another folder.
+    if (std::strlen(picker.PickedPath()) > kChosenPathMaxLength) {
+        ShowNotice(m_hWnd, "所选文件夹的路径超过256个字符，请选择路径较短的文件夹。");
+        return;
+    }
+    m_path = picker.PickedPath();
+    UpdateData(false);
+}
+
+void CPanelDlg::OnHide() { ShowWindow(SW_HIDE); }
+
+void CPanelDlg::OnAbout() {
+    CAboutDlg about;
+    about.DoModal();
+}
+
+void CPanelDlg::OnExitChoice() {
+    CCloseChoiceDlg choice(this);
+    choice.DoModal();
+}
+
+void CPanelDlg::OnTransfer() { TransferFavorites(m_hWnd, m_path); }
+
+void CPanelDlg::OnRestore() { RestoreFavorites(m_hWnd, m_path); }

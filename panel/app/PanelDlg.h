@@ -5,9 +5,9 @@
 #include "Controls.h"
 #include "Dialog.h"
 #include "Handles.h"
+#include "PictureButton.h"
 #include "SkinButton.h"
-
-#include <shellapi.h>
+#include "TrayIcon.h"
 
 #include <string>
 
@@ -39,6 +39,8 @@ private:
     void OnClose();
     void OnDestroy();
     void OnTrayNotify(UINT mouseMessage);
+    // The read-only path box: white like the panel it sits on, so that it does not look disabled.
+    LRESULT OnCtlColorPath(HDC hdc);
 
     // Command handlers.
     void OnMinimize();
@@ -57,12 +59,10 @@ private:
     void AppendAboutToSystemMenu();
     void LoadSkins();
     static void StampInstallationRecords(int number);
-    void AddTrayIcon();
-    void RemoveTrayIcon();
 
     tw::UniqueBitmap m_background;
     CColorLabel m_pathLabel;
-    NOTIFYICONDATAA m_trayIcon;
+    CTrayIcon m_trayIcon;
     CSkinButton m_repairButton;
     CSkinButton m_driverButton;
     CSkinButton m_installButton;
@@ -70,9 +70,9 @@ private:
     CSkinButton m_restoreButton;
     CSkinButton m_aboutButton;
     CSkinButton m_uninstallButton;
-    tw::CBitmapButton m_browseButton;
-    tw::CBitmapButton m_minimizeButton;
-    tw::CBitmapButton m_hideButton;
+    CPictureButton m_browseButton;
+    CPictureButton m_minimizeButton;
+    CPictureButton m_hideButton;
     std::string m_path;
     HICON m_icon;  // shared resource icon, never destroyed
 };

@@ -8,11 +8,11 @@ if(TW_FLAVOUR STREQUAL "win64" AND TARGET tarwenApp)
   tw_add_wine_test(NAME panel_framework COMMAND $<TARGET_FILE:panel_framework_test> TIMEOUT 120)
 
   add_executable(panel_driver ${CMAKE_CURRENT_LIST_DIR}/panel_driver.cpp)
-  target_link_libraries(panel_driver PRIVATE comctl32 gdi32 user32)
+  target_link_libraries(panel_driver PRIVATE comctl32 gdi32 user32 shell32 ole32 advapi32)
   target_link_options(panel_driver PRIVATE ${TW_WIN_LINK_FLAGS})
   add_dependencies(panel_driver tarwenApp)
 
-  foreach(scenario window second hidden adddate signrun installed)
+  foreach(scenario window second hidden adddate signrun installed favorites tray about)
     tw_add_wine_test(NAME panel_${scenario}
       COMMAND $<TARGET_FILE:panel_driver> $<TARGET_FILE:tarwenApp> ${scenario}
       TIMEOUT 180)

@@ -1,8 +1,12 @@
 // Drives tarwenApp.exe under Wine: the main window's controls, single copy, "/h", "/AddDate",
-// the SignRun handshake and the installed state. Usage: panel_driver <tarwenApp.exe> <scenario>
+// the SignRun handshake, the installed state, the Favorites transfer, the notification-area
+// icon with the close choice, and the about box. Usage: panel_driver <tarwenApp.exe> <scenario>
+// ("panel_driver record <argument>" is the help viewer's stand-in: it records its argument.)
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -318,11 +322,362 @@ void ScenarioInstalled() {
     RemoveSettings();
 }
 
+// ------------------------------------------------------------------ dialogs of the panel
+
+struct DialogSearch {
+    DWORD pid;
+    HWND exclude;
+    HWND found;
+};
+
+BOOL CALLBACK FindDialogOf(HWND hwnd, LPARAM lParam) {
+    auto* search = reinterpret_cast<DialogSearch*>(lParam);
+    char className[32] = {};
+    GetClassNameA(hwnd, className, sizeof className);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == search->pid && hwnd != search->exclude && IsWindowVisible(hwnd) && std::strcmp(className, "#32770") == 0) {
+        search->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A visible dialog of the panel's process other than its main window (a message box, the
+// folder browser, the close choice, the about box), or null after ms.
+HWND WaitForDialog(const App& app, HWND mainWindow, DWORD ms = 8000) {
+    DWORD end = GetTickCount() + ms;
+    while (static_cast<LONG>(end - GetTickCount()) > 0) {
+        DialogSearch search = {app.pi.dwProcessId, mainWindow, nullptr};
+        EnumWindows(&FindDialogOf, reinterpret_cast<LPARAM>(&search));
+        if (search.found)
+            return search.found;
+        Pump(50);
+    }
+    return nullptr;
+}
+
+bool WaitGone(HWND hwnd, DWORD ms = 5000) {
+    DWORD end = GetTickCount() + ms;
+    while (IsWindow(hwnd) && IsWindowVisible(hwnd) && static_cast<LONG>(end - GetTickCount()) > 0)
+        Pump(50);
+    return !IsWindow(hwnd) || !IsWindowVisible(hwnd);
+}
+
+BOOL CALLBACK CollectStaticText(HWND hwnd, LPARAM lParam) {
+    char className[32] = {}, text[512] = {};
+    GetClassNameA(hwnd, className, sizeof className);
+    if (lstrcmpiA(className, "Static") == 0 && GetWindowTextA(hwnd, text, sizeof text) > 0)
+        *reinterpret_cast<std::string*>(lParam) += text;
+    return TRUE;
+}
+
+std::string StaticText(HWND dialog) {
+    std::string text;
+    EnumChildWindows(dialog, &CollectStaticText, reinterpret_cast<LPARAM>(&text));
+    return text;
+}
+
+// Waits for a message box of the panel, checks its text and answers OK.
+void ExpectNotice(const App& app, HWND mainWindow, const char* expected, const char* why) {
+    HWND box = WaitForDialog(app, mainWindow, 20000);
+    std::string text = box ? StaticText(box) : std::string("(none)");
+    Check(text == expected, "%s: notice \"%s\" (got \"%s\")", why, expected, text.c_str());
+    if (box) {
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        Check(WaitGone(box), "%s: notice closes", why);
+    }
+}
+
+bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void DeleteTree(const std::string& path) {
+    std::vector<char> list(path.begin(), path.end());
+    list.push_back('\0');
+    list.push_back('\0');
+    SHFILEOPSTRUCTA operation = {};
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = list.data();
+    operation.fFlags = FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+    SHFileOperationA(&operation);
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (f) {
+        std::fwrite(text.data(), 1, text.size(), f);
+        std::fclose(f);
+    }
+}
+
+// ------------------------------------------------------------------ Favorites
+
+// Clicks browse, hands the folder browser a selection (a path, or an item list when
+// wParam is FALSE) written into the panel's memory, and presses OK.
+void BrowseTo(const App& app, HWND hwnd, const void* selection, size_t size, BOOL isPath, const char* why) {
+    PostMessageA(GetDlgItem(hwnd, 1004), BM_CLICK, 0, 0);
+    HWND browser = WaitForDialog(app, hwnd);
+    Check(browser != nullptr, "%s: the folder browser opens", why);
+    if (!browser)
+        return;
+    void* remote = VirtualAllocEx(app.pi.hProcess, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+    Check(remote && WriteProcessMemory(app.pi.hProcess, remote, selection, size, nullptr), "%s: selection written", why);
+    SendMessageA(browser, BFFM_SETSELECTIONA, isPath, reinterpret_cast<LPARAM>(remote));
+    Pump(300);
+    PostMessageA(browser, WM_COMMAND, IDOK, 0);
+    Check(WaitGone(browser), "%s: the folder browser closes", why);
+    Pump(300);
+    VirtualFreeEx(app.pi.hProcess, remote, 0, MEM_RELEASE);
+}
+
+std::string PathBox(HWND hwnd) {
+    char text[300] = {};
+    GetDlgItemTextA(hwnd, 1003, text, sizeof text);
+    return text;
+}
+
+void ScenarioFavorites() {
+    RemoveSettings();
+    char favorites[MAX_PATH] = {};
+    Check(SHGetSpecialFolderPathA(nullptr, favorites, CSIDL_FAVORITES, TRUE) != FALSE, "the prefix has a Favorites folder");
+    std::string own = std::string(favorites).substr(std::string(favorites).find_last_of('\\') + 1);
+    const std::string target = "C:\\tw_fav_backup";
+    DeleteTree(target);
+    CreateDirectoryA(target.c_str(), nullptr);
+    CreateDirectoryA((std::string(favorites) + "\\tw_folder").c_str(), nullptr);
+    WriteText(std::string(favorites) + "\\tw_site.url", "[InternetShortcut]\r\nURL=http://example.com/\r\n");
+    WriteText(std::string(favorites) + "\\tw_folder\\tw_inner.url", "[InternetShortcut]\r\nURL=http://example.org/\r\n");
+
+    App app;
+    HWND hwnd = StartPanel(app, nullptr, "Favorites: window opens");
+    if (!hwnd)
+        return;
+    PostMessageA(GetDlgItem(hwnd, 1006), BM_CLICK, 0, 0);
+    ExpectNotice(app, hwnd, "请选择转移路径！", "transfer before browsing");
+    PostMessageA(GetDlgItem(hwnd, 1007), BM_CLICK, 0, 0);
+    ExpectNotice(app, hwnd, "请选择还原路径！", "restore before browsing");
+    Check(!FileExists(target + "\\" + own), "nothing copied before browsing");
+
+    BrowseTo(app, hwnd, target.c_str(), target.size() + 1, TRUE, "browse to a folder");
+    Check(lstrcmpiA(PathBox(hwnd).c_str(), target.c_str()) == 0, "path box shows %s (got %s)", target.c_str(), PathBox(hwnd).c_str());
+
+    PostMessageA(GetDlgItem(hwnd, 1006), BM_CLICK, 0, 0);
+    ExpectNotice(app, hwnd, "转移完成", "transfer");
+    Check(FileExists(target + "\\" + own + "\\tw_site.url") && FileExists(target + "\\" + own + "\\tw_folder\\tw_inner.url"),
+          "transfer: the Favorites tree lies in %s\\%s", target.c_str(), own.c_str());
+
+    PostMessageA(GetDlgItem(hwnd, 1007), BM_CLICK, 0, 0);
+    ExpectNotice(app, hwnd, "还原完成", "restore");
+    std::string restored = std::string(favorites) + "\\tw_fav_backup\\" + own + "\\tw_folder\\tw_inner.url";
+    Check(FileExists(restored), "restore: the chosen folder lies in the Favorites folder (%s)", restored.c_str());
+
+    // The root of the drives has no file-system path: the chosen path stays.
+    LPITEMIDLIST drives = nullptr;
+    SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &drives);
+    if (drives) {
+        BrowseTo(app, hwnd, drives, ILGetSize(drives), FALSE, "browse to the root of the drives");
+        CoTaskMemFree(drives);
+    }
+    Check(lstrcmpiA(PathBox(hwnd).c_str(), target.c_str()) == 0, "a virtual item leaves the path (got %s)", PathBox(hwnd).c_str());
+
+    // A copy that fails is reported as such: the chosen folder is gone.
+    DeleteTree(target);
+    PostMessageA(GetDlgItem(hwnd, 1007), BM_CLICK, 0, 0);
+    ExpectNotice(app, hwnd, "还原未完成：复制失败或已取消。", "restore from a folder that is gone");
+    EndWithEscape(app, hwnd);
+
+    DeleteTree(std::string(favorites) + "\\tw_fav_backup");
+    DeleteTree(std::string(favorites) + "\\tw_folder");
+    DeleteFileA((std::string(favorites) + "\\tw_site.url").c_str());
+}
+
+// ------------------------------------------------------------------ tray icon and close choice
+
+const UINT kTrayMessage = WM_USER + 1;
+
+bool TrayIconExists(HWND hwnd) {
+    NOTIFYICONDATAA data = {};
+    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    data.hWnd = hwnd;
+    data.uID = 1026;
+    return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
+}
+
+// Opens the icon's menu and picks an item with the keyboard (down: the first, up: the last).
+void PickTrayMenuItem(HWND hwnd, WPARAM key) {
+    PostMessageA(hwnd, kTrayMessage, 1026, WM_RBUTTONDOWN);
+    HWND menu = nullptr;
+    for (int i = 0; i < 100 && !menu; ++i) {
+        Pump(50);
+        HWND candidate = FindWindowA("#32768", nullptr);
+        if (candidate && IsWindowVisible(candidate))
+            menu = candidate;
+    }
+    Check(menu != nullptr, "the icon's menu opens");
+    if (!menu)
+        return;
+    PostMessageA(menu, WM_KEYDOWN, key, 0);
+    Pump(200);
+    PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+}
+
+bool IsCloseChoice(HWND dialog) { return dialog && GetDlgItem(dialog, 1019) && GetDlgItem(dialog, 1020); }
+bool IsAboutBox(HWND dialog) { return dialog && StaticText(dialog).find("Tarwen系统修复 3.2 版") != std::string::npos; }
+
+void CloseAboutWithOk(HWND about, const char* why) {
+    if (!about)
+        return;
+    PostMessageA(about, WM_COMMAND, IDOK, 0);
+    Check(WaitGone(about), "%s: OK closes the about box", why);
+}
+
+void ScenarioTray() {
+    RemoveSettings();
+    App app;
+    HWND hwnd = StartPanel(app, nullptr, "tray: window opens");
+    if (!hwnd)
+        return;
+    Check(TrayIconExists(hwnd), "the notification-area icon exists");
+    NOTIFYICONDATAA other = {};
+    other.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    other.hWnd = hwnd;
+    other.uID = 1027;
+    Check(!Shell_NotifyIconA(NIM_MODIFY, &other), "no icon under another id");
+
+    SendDlgItemMessageA(hwnd, 1001, BM_CLICK, 0, 0);
+    Check(WaitHidden(hwnd, 2000) && TrayIconExists(hwnd), "hide button: window hidden, icon stays");
+    SendMessageA(hwnd, kTrayMessage, 1026, WM_LBUTTONDOWN);
+    Pump(300);
+    Check(IsWindowVisible(hwnd) != 0, "left click on the icon shows the window");
+
+    PickTrayMenuItem(hwnd, VK_DOWN);
+    HWND about = WaitForDialog(app, hwnd);
+    Check(IsAboutBox(about), "menu \"关于\" opens the about box");
+    CloseAboutWithOk(about, "menu");
+
+    PickTrayMenuItem(hwnd, VK_UP);
+    HWND choice = WaitForDialog(app, hwnd);
+    Check(IsCloseChoice(choice), "menu \"退出\" opens the close choice");
+    if (choice) {
+        Check(IsDlgButtonChecked(choice, 1019) == BST_CHECKED, "\"后台运行（建议选择此项）\" is checked");
+        PostMessageA(choice, WM_KEYDOWN, VK_ESCAPE, 0);
+        Check(WaitGone(choice), "Escape closes the close choice");
+        Check(IsWindowVisible(hwnd) && app.Running(), "Escape keeps the window as it was");
+    }
+
+    PostMessageA(hwnd, WM_CLOSE, 0, 0);
+    choice = WaitForDialog(app, hwnd);
+    Check(IsCloseChoice(choice), "closing the window opens the close choice");
+    if (choice) {
+        Pump(300);
+        SaveShot(CaptureWindow(choice), "panel_close_choice.png");
+        PostMessageA(choice, WM_COMMAND, IDOK, 0);
+        Check(WaitGone(choice) && WaitHidden(hwnd, 2000), "OK with background hides the window");
+        Check(app.Running() && TrayIconExists(hwnd), "in the background: running, icon stays");
+    }
+
+    SendMessageA(hwnd, kTrayMessage, 1026, WM_LBUTTONDOWN);
+    Pump(300);
+    PostMessageA(hwnd, WM_SYSCOMMAND, 16, 0);
+    about = WaitForDialog(app, hwnd);
+    Check(IsAboutBox(about), "system menu item 16 opens the about box");
+    CloseAboutWithOk(about, "system menu");
+
+    PostMessageA(hwnd, WM_CLOSE, 0, 0);
+    choice = WaitForDialog(app, hwnd);
+    Check(IsCloseChoice(choice), "the close choice opens again");
+    if (choice) {
+        SendDlgItemMessageA(choice, 1020, BM_CLICK, 0, 0);
+        PostMessageA(choice, WM_COMMAND, IDOK, 0);
+        Check(app.WaitExit(5000), "\"退出程序\" and OK end the program");
+        DWORD code = 0;
+        GetExitCodeProcess(app.pi.hProcess, &code);
+        Check(code == 1, "exit code 1 (got %lu)", code);
+        Check(!TrayIconExists(hwnd), "the icon is gone");
+    }
+}
+
+// ------------------------------------------------------------------ about box and help
+
+const char kHelpRecord[] = "C:\\tw_help_opened.txt";
+
+void ScenarioAbout(const std::string& driver) {
+    RemoveSettings();
+    // A program folder whose name holds blanks; the help viewer is a stand-in that records its argument.
+    const std::string folder = "C:\\Program Files\\Tarwen Test Folder\\";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    Check(CopyFileA(g_app.c_str(), (folder + "tarwenApp.exe").c_str(), FALSE) != FALSE, "program copied into %s", folder.c_str());
+    std::string built = g_app.substr(0, g_app.size() - 13) + "使用帮助.chm";
+    Check(CopyFileA(built.c_str(), (folder + "使用帮助.chm").c_str(), FALSE) != FALSE, "help file built beside the program");
+    DeleteFileA(kHelpRecord);
+    HKEY key = nullptr;
+    RegCreateKeyExA(HKEY_CLASSES_ROOT, "chm.file\\shell\\open\\command", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    char saved[512] = {};
+    DWORD savedSize = sizeof saved;
+    bool hadValue = RegQueryValueExA(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(saved), &savedSize) == ERROR_SUCCESS;
+    std::string command = "\"" + driver + "\" record \"%1\"";
+    RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()), static_cast<DWORD>(command.size() + 1));
+    HKEY extension = nullptr;
+    RegCreateKeyExA(HKEY_CLASSES_ROOT, ".chm", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &extension, nullptr);
+    RegSetValueExA(extension, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>("chm.file"), 9);
+    RegCloseKey(extension);
+
+    std::string original = g_app;
+    g_app = folder + "tarwenApp.exe";
+    App app;
+    HWND hwnd = StartPanel(app, nullptr, "about: window opens from a folder with blanks");
+    g_app = original;
+    if (hwnd) {
+        PostMessageA(GetDlgItem(hwnd, 1010), BM_CLICK, 0, 0);
+        HWND about = WaitForDialog(app, hwnd);
+        Check(IsAboutBox(about), "\"关于\" opens the about box");
+        if (about) {
+            Pump(300);
+            Shot shot = CaptureWindow(about);
+            SaveShot(shot, "panel_about.png");
+            RECT client;
+            GetClientRect(about, &client);
+            POINT inside = {client.right - 8, client.bottom / 2};
+            ClientToScreen(about, &inside);
+            RECT window;
+            GetWindowRect(about, &window);
+            COLORREF colour = shot.At(inside.x - window.left, inside.y - window.top);
+            Check(colour == RGB(222, 222, 222), "the about box is grey (pixel %06lx)", colour);
+
+            PostMessageA(about, WM_KEYDOWN, VK_ESCAPE, 0);
+            DWORD end = GetTickCount() + 8000;
+            while (!FileExists(kHelpRecord) && static_cast<LONG>(end - GetTickCount()) > 0)
+                Pump(100);
+            Pump(300);
+            std::string opened = ReadBytes(kHelpRecord);
+            while (!opened.empty() && (opened.back() == '\r' || opened.back() == '\n'))
+                opened.pop_back();
+            std::string expected = folder + "使用帮助.chm";
+            Check(lstrcmpiA(opened.c_str(), expected.c_str()) == 0, "Escape opens %s (got \"%s\")", expected.c_str(), opened.c_str());
+            Check(IsWindowVisible(about) != 0, "the about box stays open after the help");
+            CloseAboutWithOk(about, "about");
+        }
+        EndWithEscape(app, hwnd);
+    }
+
+    if (hadValue)
+        RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(saved), savedSize);
+    else
+        RegDeleteValueA(key, nullptr);
+    RegCloseKey(key);
+    DeleteFileA(kHelpRecord);
+    DeleteTree(folder.substr(0, folder.size() - 1));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "record") == 0) {
+        WriteText(kHelpRecord, argv[2]);
+        return 0;
+    }
     if (argc < 3) {
-        std::printf("usage: panel_driver <tarwenApp.exe> window|second|hidden|adddate|signrun|installed\n");
+        std::printf("usage: panel_driver <tarwenApp.exe> window|second|hidden|adddate|signrun|installed|favorites|tray|about\n");
         return 2;
     }
     g_app = WindowsPath(argv[1]);
@@ -339,6 +694,15 @@ int main(int argc, char** argv) {
         ScenarioSignRun();
     else if (scenario == "installed")
         ScenarioInstalled();
+    else if (scenario == "favorites")
+        ScenarioFavorites();
+    else if (scenario == "tray")
+        ScenarioTray();
+    else if (scenario == "about") {
+        char self[MAX_PATH] = {};
+        GetModuleFileNameA(nullptr, self, MAX_PATH);
+        ScenarioAbout(self);
+    }
     else
         Check(false, "unknown scenario %s", scenario.c_str());
     return CheckResult();
