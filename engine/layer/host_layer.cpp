@@ -320,14 +320,29 @@ bool LayerDeleteFile(const TwChar* name) {
   return deleted;
 }
 
+namespace {
+
+// The file's data reaches the disk before its name moves, so that a power cut
+// after the rename never finds the new name on data that was never written.
+bool FlushToDisk(const HostPlace& place) {
+  int fd = openat(place.folder(), place.leaf().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool flushed = fsync(fd) == 0;
+  close(fd);
+  return flushed;
+}
+
+}  // namespace
+
 bool LayerRenameFile(const TwChar* from, const TwChar* to) {
   HostFault fault = CountOperation();
   if (fault == HostFault::kFail) return false;
   HostPlace source, target;
   // renameat() replaces a link in the target place rather than following it.
-  bool renamed = MapName(from, &source) && source.IsRegularFile() && MapName(to, &target) &&
-                 !target.IsFolder() &&
+  bool renamed = MapName(from, &source) && source.IsRegularFile() && FlushToDisk(source) &&
+                 MapName(to, &target) && !target.IsFolder() &&
                  renameat(source.folder(), source.leaf().c_str(), target.folder(), target.leaf().c_str()) == 0;
+  if (renamed) fsync(target.folder());  // the new name itself lasts
   StopIfPowerLost(fault);
   return renamed;
 }

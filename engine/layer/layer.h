@@ -51,8 +51,10 @@ void LayerCloseFile(TwHandle handle);
 bool LayerDeleteFile(const TwChar* name);
 
 // Gives the file from the name to, replacing a file of that name, in one step:
-// at every instant to names either its old file or the whole new one. Both
-// names lie on one volume. True when from now stands under to.
+// at every instant to names either its old file or the whole new one, whose
+// data is flushed to the disk before the name moves, so that this holds across
+// a power cut too. Both names lie on one volume. True when from now stands
+// under to.
 bool LayerRenameFile(const TwChar* from, const TwChar* to);
 
 // The current date of the kernel's clock, in UTC.

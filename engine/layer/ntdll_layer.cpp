@@ -113,6 +113,7 @@ NTSTATUS TW_NTAPI ZwQueryInformationFile(HANDLE FileHandle, IO_STATUS_BLOCK* IoS
                                          ULONG Length, int FileInformationClass);
 NTSTATUS TW_NTAPI ZwSetInformationFile(HANDLE FileHandle, IO_STATUS_BLOCK* IoStatusBlock, void* FileInformation,
                                        ULONG Length, int FileInformationClass);
+NTSTATUS TW_NTAPI ZwFlushBuffersFile(HANDLE FileHandle, IO_STATUS_BLOCK* IoStatusBlock);
 NTSTATUS TW_NTAPI ZwClose(HANDLE Handle);
 NTSTATUS TW_NTAPI ZwDeleteFile(OBJECT_ATTRIBUTES* ObjectAttributes);
 NTSTATUS TW_NTAPI ZwQuerySystemTime(long long* SystemTime);
@@ -269,11 +270,18 @@ bool LayerRenameFile(const TwChar* from, const TwChar* to) {
   FileObjectName source(from);
   IO_STATUS_BLOCK io = {};
   HANDLE file = nullptr;
-  NTSTATUS status = ZwCreateFile(&file, kDelete | kSynchronize, source.attributes(), &io, nullptr,
+  NTSTATUS status = ZwCreateFile(&file, kDelete | kFileWriteData | kSynchronize, source.attributes(), &io, nullptr,
                                  kFileAttributeNormal, kFileShareRead | kFileShareWrite, kFileOpen,
                                  kFileSynchronousIoNonalert | kFileNonDirectoryFile, nullptr, 0);
   if (status != kStatusSuccess) {
     if (status > kStatusSuccess && file) ZwClose(file);
+    return false;
+  }
+  // The data goes to the disk before the name moves: the volume's log keeps
+  // the rename, not the file's contents, so a power cut after an unflushed
+  // rename could leave the name on a file of stale clusters.
+  if (ZwFlushBuffersFile(file, &io) != kStatusSuccess) {
+    ZwClose(file);
     return false;
   }
   ULONG length = static_cast<ULONG>(reinterpret_cast<char*>(rename.FileName) - reinterpret_cast<char*>(&rename)) +
