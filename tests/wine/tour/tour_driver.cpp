@@ -1,0 +1,144 @@
+// The window steps of the tour of an installation, one per run: what a person does with the
+// control panel, driven by messages, each saving a screenshot of the whole screen.
+// Usage: tour_driver <step> <tarwenApp.exe> <screenshot.png> [ShelfLib.dll]
+//   install    start the panel, press "安装引导", answer the box that follows
+//   logon      start the panel as the autostart value does ("/h"): it shows, then hides
+//   fixups     start the panel after a restore (SignRun "111"): the fix-up dialog runs first
+//   uninstall  start the panel, press "卸载引导", confirm, press "完成" when the removal is done
+//   shelflib   the panel running hidden; an uninstaller calls UninstallFiles of the library
+// Prints one "ok:"/"FAIL:" line per check; exit status 1 when a check failed.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <string>
+
+#include "panel_session.h"
+#include "wine_check.h"
+
+using namespace panel_session;
+
+namespace {
+
+const char* g_shot = nullptr;
+
+void StepInstall() {
+    App app;
+    HWND panel = StartPanel(app, nullptr, "the panel opens");
+    if (!panel)
+        return;
+    CheckBootButtons(panel, false, "before");
+    Click(panel, 1011);
+    Box box = AnswerBox(app, IDOK, 60000, g_shot);
+    Check(box.text == "引导安装完成!" && box.caption == "提示", "安装引导 ends with \"%s\" (%s)", box.text.c_str(),
+          box.caption.c_str());
+    CheckBootButtons(panel, true, "after");
+    EndWithEscape(app, panel);
+}
+
+void StepLogon() {
+    App app;
+    HWND panel = StartPanel(app, "/h", "\"/h\": the window shows first");
+    if (!panel)
+        return;
+    Pump(200);
+    SaveScreen(g_shot);
+    Check(WaitHidden(panel, 5000), "\"/h\": the window hides after a moment");
+    Check(app.Running(), "\"/h\": the panel keeps running in the notification area");
+    StartCopyThatEnds("a second start");
+    Check(IsWindowVisible(panel) != 0, "a second start brings the hidden window back");
+    CheckBootButtons(panel, true, "installed");
+    EndWithEscape(app, panel);
+}
+
+// The fix-up dialog: a window of the panel's process with the progress bar 1013 and no main-window
+// buttons, like the removal dialog.
+void StepFixups() {
+    App app;
+    Start(app, nullptr);
+    HWND dialog = WaitForRemovalDialog(app);
+    Check(dialog != nullptr, "the fix-up dialog opens before the main window");
+    if (!dialog)
+        return;
+    Check(FindPanels(app.pi.dwProcessId).hwnd == nullptr || !IsWindowVisible(FindPanels(app.pi.dwProcessId).hwnd),
+          "the main window waits for the fix-ups");
+    DWORD end = GetTickCount() + 30000;
+    while (!IsWindowEnabled(GetDlgItem(dialog, IDOK)) && static_cast<LONG>(end - GetTickCount()) > 0)
+        Pump(50);
+    Check(IsWindowEnabled(GetDlgItem(dialog, IDOK)) != 0, "the fix-ups finish: 完成 usable");
+    SaveScreen(g_shot);
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    Check(WaitGone(dialog), "完成 closes the fix-up dialog");
+    HWND panel = WaitForPanel(app);
+    Check(panel != nullptr, "then the main window opens");
+    if (panel)
+        EndWithEscape(app, panel);
+}
+
+void StepUninstall() {
+    App app;
+    HWND panel = StartPanel(app, nullptr, "the panel opens");
+    if (!panel)
+        return;
+    CheckBootButtons(panel, true, "before");
+    HWND dialog = StartRemoval(app, panel, "卸载引导");
+    if (!dialog)
+        return;
+    DWORD end = GetTickCount() + 10000;
+    while (!IsWindowEnabled(GetDlgItem(dialog, IDOK)) && static_cast<LONG>(end - GetTickCount()) > 0)
+        Pump(50);
+    Check(SendDlgItemMessageA(dialog, 1013, PBM_GETPOS, 0, 0) == 10, "the removal is done: the bar is full");
+    SaveScreen(g_shot);
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    Check(WaitGone(dialog), "完成 closes the removal dialog");
+    CheckBootButtons(panel, false, "after");
+    EndWithEscape(app, panel);
+}
+
+void StepShelfLib(const char* library) {
+    App app;
+    HWND panel = StartPanel(app, "/h", "the panel starts at log-on");
+    if (!panel)
+        return;
+    Pump(200);
+    SaveScreen(g_shot);
+    Check(WaitHidden(panel, 5000) && app.Running(), "the panel runs hidden in the notification area");
+    HMODULE module = LoadLibraryA(WindowsPath(library).c_str());
+    Check(module != nullptr, "the uninstaller loads %s", library);
+    if (!module)
+        return;
+    using UninstallFiles = int(WINAPI*)();
+    auto uninstall = reinterpret_cast<UninstallFiles>(reinterpret_cast<void*>(GetProcAddress(module, "UninstallFiles")));
+    Check(uninstall != nullptr, "UninstallFiles is exported");
+    if (uninstall) {
+        int result = uninstall();
+        Check(result == 0, "UninstallFiles returns %d", result);
+    }
+    Check(app.WaitExit(5000), "the running panel is stopped");
+    FreeLibrary(module);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 4) {
+        std::printf("usage: tour_driver install|logon|fixups|uninstall|shelflib <tarwenApp.exe> <shot.png> [ShelfLib.dll]\n");
+        return 2;
+    }
+    std::string step = argv[1];
+    g_app = WindowsPath(argv[2]);
+    g_shot = argv[3];
+    if (step == "install")
+        StepInstall();
+    else if (step == "logon")
+        StepLogon();
+    else if (step == "fixups")
+        StepFixups();
+    else if (step == "uninstall")
+        StepUninstall();
+    else if (step == "shelflib" && argc > 4)
+        StepShelfLib(argv[4]);
+    else
+        Check(false, "unknown step %s", step.c_str());
+    return CheckResult();
+}
