@@ -51,24 +51,25 @@ void StepLogon() {
     EndWithEscape(app, panel);
 }
 
-// The fix-up dialog: a window of the panel's process with the progress bar 1013 and no main-window
-// buttons, like the removal dialog.
+// The fix-up dialog: titled like the main window, with the progress bar 1013 and no install button,
+// as the removal dialog; its button "修复完成" (1014) becomes usable when every step has run.
 void StepFixups() {
+    const int kDone = 1014;
     App app;
     Start(app, nullptr);
     HWND dialog = WaitForRemovalDialog(app);
-    Check(dialog != nullptr, "the fix-up dialog opens before the main window");
+    Check(dialog != nullptr, "the fix-up dialog opens");
     if (!dialog)
         return;
-    Check(FindPanels(app.pi.dwProcessId).hwnd == nullptr || !IsWindowVisible(FindPanels(app.pi.dwProcessId).hwnd),
-          "the main window waits for the fix-ups");
-    DWORD end = GetTickCount() + 30000;
-    while (!IsWindowEnabled(GetDlgItem(dialog, IDOK)) && static_cast<LONG>(end - GetTickCount()) > 0)
+    Check(FindPanels(app.pi.dwProcessId).count == 1, "the main window waits for the fix-ups");
+    DWORD end = GetTickCount() + 120000;  // the browser repair registers components one by one
+    while (!IsWindowEnabled(GetDlgItem(dialog, kDone)) && static_cast<LONG>(end - GetTickCount()) > 0)
         Pump(50);
-    Check(IsWindowEnabled(GetDlgItem(dialog, IDOK)) != 0, "the fix-ups finish: 完成 usable");
+    Check(IsWindowEnabled(GetDlgItem(dialog, kDone)) != 0, "the fix-ups finish: 修复完成 usable");
+    Check(SendDlgItemMessageA(dialog, 1013, PBM_GETPOS, 0, 0) == 10, "the bar is full");
     SaveScreen(g_shot);
-    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-    Check(WaitGone(dialog), "完成 closes the fix-up dialog");
+    SendDlgItemMessageA(dialog, kDone, BM_CLICK, 0, 0);
+    Check(WaitGone(dialog), "修复完成 closes the fix-up dialog");
     HWND panel = WaitForPanel(app);
     Check(panel != nullptr, "then the main window opens");
     if (panel)
