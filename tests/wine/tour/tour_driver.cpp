@@ -22,12 +22,27 @@ namespace {
 
 const char* g_shot = nullptr;
 
+// Starts the panel and checks that its boot buttons show the installation state.
+HWND OpenPanel(App& app, bool installed) {
+    HWND panel = StartPanel(app, nullptr, "the panel opens");
+    if (panel)
+        CheckBootButtons(panel, installed, "before");
+    return panel;
+}
+
+// Waits until a button of the dialog is usable; whether it became so.
+bool WaitEnabled(HWND dialog, int id, DWORD ms) {
+    DWORD end = GetTickCount() + ms;
+    while (!IsWindowEnabled(GetDlgItem(dialog, id)) && static_cast<LONG>(end - GetTickCount()) > 0)
+        Pump(50);
+    return IsWindowEnabled(GetDlgItem(dialog, id)) != 0;
+}
+
 void StepInstall() {
     App app;
-    HWND panel = StartPanel(app, nullptr, "the panel opens");
+    HWND panel = OpenPanel(app, false);
     if (!panel)
         return;
-    CheckBootButtons(panel, false, "before");
     Click(panel, 1011);
     Box box = AnswerBox(app, IDOK, 60000, g_shot);
     Check(box.text == "引导安装完成!" && box.caption == "提示", "安装引导 ends with \"%s\" (%s)", box.text.c_str(),
@@ -36,15 +51,24 @@ void StepInstall() {
     EndWithEscape(app, panel);
 }
 
-void StepLogon() {
-    App app;
+// Starts the panel as the autostart value does ("/h"), saves the screen while the window shows and
+// checks that it hides and keeps running.
+HWND StartAtLogon(App& app) {
     HWND panel = StartPanel(app, "/h", "\"/h\": the window shows first");
     if (!panel)
-        return;
+        return nullptr;
     Pump(200);
     SaveScreen(g_shot);
     Check(WaitHidden(panel, 5000), "\"/h\": the window hides after a moment");
     Check(app.Running(), "\"/h\": the panel keeps running in the notification area");
+    return panel;
+}
+
+void StepLogon() {
+    App app;
+    HWND panel = StartAtLogon(app);
+    if (!panel)
+        return;
     StartCopyThatEnds("a second start");
     Check(IsWindowVisible(panel) != 0, "a second start brings the hidden window back");
     CheckBootButtons(panel, true, "installed");
@@ -62,10 +86,8 @@ void StepFixups() {
     if (!dialog)
         return;
     Check(FindPanels(app.pi.dwProcessId).count == 1, "the main window waits for the fix-ups");
-    DWORD end = GetTickCount() + 120000;  // the browser repair registers components one by one
-    while (!IsWindowEnabled(GetDlgItem(dialog, kDone)) && static_cast<LONG>(end - GetTickCount()) > 0)
-        Pump(50);
-    Check(IsWindowEnabled(GetDlgItem(dialog, kDone)) != 0, "the fix-ups finish: 修复完成 usable");
+    // The browser repair registers components one by one.
+    Check(WaitEnabled(dialog, kDone, 120000), "the fix-ups finish: 修复完成 usable");
     Check(SendDlgItemMessageA(dialog, 1013, PBM_GETPOS, 0, 0) == 10, "the bar is full");
     SaveScreen(g_shot);
     SendDlgItemMessageA(dialog, kDone, BM_CLICK, 0, 0);
@@ -78,17 +100,14 @@ void StepFixups() {
 
 void StepUninstall() {
     App app;
-    HWND panel = StartPanel(app, nullptr, "the panel opens");
+    HWND panel = OpenPanel(app, true);
     if (!panel)
         return;
-    CheckBootButtons(panel, true, "before");
     HWND dialog = StartRemoval(app, panel, "卸载引导");
     if (!dialog)
         return;
-    DWORD end = GetTickCount() + 10000;
-    while (!IsWindowEnabled(GetDlgItem(dialog, IDOK)) && static_cast<LONG>(end - GetTickCount()) > 0)
-        Pump(50);
-    Check(SendDlgItemMessageA(dialog, 1013, PBM_GETPOS, 0, 0) == 10, "the removal is done: the bar is full");
+    Check(WaitEnabled(dialog, IDOK, 10000), "the removal is done: 完成 usable");
+    Check(SendDlgItemMessageA(dialog, 1013, PBM_GETPOS, 0, 0) == 10, "the bar is full");
     SaveScreen(g_shot);
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     Check(WaitGone(dialog), "完成 closes the removal dialog");
@@ -98,12 +117,8 @@ void StepUninstall() {
 
 void StepShelfLib(const char* library) {
     App app;
-    HWND panel = StartPanel(app, "/h", "the panel starts at log-on");
-    if (!panel)
+    if (!StartAtLogon(app))
         return;
-    Pump(200);
-    SaveScreen(g_shot);
-    Check(WaitHidden(panel, 5000) && app.Running(), "the panel runs hidden in the notification area");
     HMODULE module = LoadLibraryA(WindowsPath(library).c_str());
     Check(module != nullptr, "the uninstaller loads %s", library);
     if (!module)
