@@ -1,6 +1,7 @@
 // CPanelApp start-up sequence.
 #include "PanelApp.h"
 
+#include "FixupDlg.h"
 #include "PanelDlg.h"
 #include "ProfileStream.h"
 #include "Registration.h"
@@ -60,10 +61,14 @@ void CPanelApp::RunPostRestoreHandshake() {
     char signRun[128] = {};
     if (!ReadIniStream(settings.Get(), "SignRun", signRun))
         return;
-    // "111" asks for the post-restore fix-ups, which finish the handshake when they have run;
-    // until they exist here the request stays in the file.
-    if (std::strcmp(signRun, "222") == 0)
+    // "111": the fix-ups run first, with the file kept open; "222": no fix-ups.
+    if (std::strcmp(signRun, "111") == 0) {
+        CFixupDlg fixups;
+        fixups.DoModal();
         FinishHandshake(settings.Get());
+    } else if (std::strcmp(signRun, "222") == 0) {
+        FinishHandshake(settings.Get());
+    }
 }
 
 void CPanelApp::FinishHandshake(FILE* settings) {

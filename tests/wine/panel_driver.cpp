@@ -276,8 +276,8 @@ void ScenarioSignRun() {
         Check(values["IsRepair"] == "000", "SignRun %s: IsRepair becomes 000 (got %s)", value, values["IsRepair"].c_str());
         Check(values["userpath"].rfind("\\??\\", 0) == 0, "SignRun %s: userpath written (%s)", value, values["userpath"].c_str());
     }
-    // "111" waits for the post-restore fix-ups: start-up alone must not drop the request.
-    for (const char* value : {"000", "333", "111"}) {
+    // "111" runs the fix-ups first: fixups_driver.cpp.
+    for (const char* value : {"000", "333"}) {
         RemoveSettings();
         WriteProfile(WindowsSettings(), {{"SignRun", value}, {"IsRepair", "222"}, {"Backup0", "1"}});
         std::string before = ReadBytes(WindowsSettings());

@@ -1,0 +1,10 @@
+// Whether the program named by a service's ImagePath or by an autostart command exists.
+#pragma once
+
+// True when the file the ImagePath names exists; false for an empty text. A path that
+// cannot be tested (too long, or no Windows folder to resolve against) counts as present.
+bool CheckImagePath(const char* imagePath);
+
+// The same for an autostart command. Relative paths are looked up with the current folder
+// set to the Windows folder and then to its system32 folder, where it is left.
+bool CheckRunPath(const char* command);

@@ -1,0 +1,36 @@
+// Text rules that turn a service's ImagePath or an autostart command into the program paths to test.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// Expands %name% environment variables; returns the text unchanged when it cannot.
+using ExpandFunction = std::string (*)(const std::string&);
+
+// Longest path the ANSI file functions take (MAX_PATH less its NUL); a longer one counts
+// as present, as it cannot be tested.
+const std::size_t kMaxTestedPath = 259;
+
+// The paths a command line may name as its program: the file is present when any exists.
+struct ProgramPaths {
+    std::vector<std::string> paths;
+    bool tooLong = false;  // a path grew past kMaxTestedPath: count the file as present
+};
+
+// ASCII letters lower-cased; double-byte characters of code page 936 left whole, so
+// that a trail byte in 'A'..'Z' is never changed, whatever the thread's code page.
+std::string LowerCp936(const std::string& text);
+
+// The old rule's single guess, kept as the first path, then the program a leading quote
+// closes, or (unquoted) each prefix ending before a blank and the whole text. ImagePath
+// prefixes "%systemroot%", "\systemroot", "\??\" and "system32" are resolved against the
+// Windows folder. No paths for an empty text.
+ProgramPaths ImagePathCandidates(const std::string& imagePath, const std::string& windowsFolder,
+                                 ExpandFunction expand);
+// The same for an autostart command, without the prefix rules; relative paths are left
+// relative (looked up in the Windows folder and then in system32).
+ProgramPaths RunPathCandidates(const std::string& command, ExpandFunction expand);
+
+// An autostart path tested as written: one beginning with ":\" or "\".
+bool IsRootedRunPath(const std::string& path);
