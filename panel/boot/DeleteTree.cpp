@@ -3,8 +3,6 @@
 
 #include "Handles.h"
 
-#include <windows.h>
-
 #include <cstring>
 #include <string>
 
@@ -23,42 +21,49 @@ bool IsRemovableFolder(const std::string& folder) {
     return (drivePath || uncPath) && folder.size() < MAX_PATH;
 }
 
-void RemoveBelow(const std::string& folder) {
+void RemoveBelow(const std::string& folder, FirstError& error) {
     const std::string pattern = folder + "\\*";
-    if (pattern.size() >= MAX_PATH)
+    if (pattern.size() >= MAX_PATH) {
+        error.Note(ERROR_FILENAME_EXCED_RANGE);
         return;
+    }
     WIN32_FIND_DATAA entry;
     tw::UniqueFindHandle search(::FindFirstFileA(pattern.c_str(), &entry));
-    if (!search)
+    if (!search) {
+        error.Note(::GetLastError());
         return;
+    }
     do {
         if (IsDotEntry(entry.cFileName))
             continue;
         const std::string path = folder + "\\" + entry.cFileName;
-        if (path.size() >= MAX_PATH)
+        if (path.size() >= MAX_PATH) {
+            error.Note(ERROR_FILENAME_EXCED_RANGE);
             continue;  // cannot be named through the A functions; it stays
+        }
         ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         bool isFolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         bool isLink = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         if (isFolder && !isLink)
-            RemoveBelow(path);
+            RemoveBelow(path, error);
         if (isFolder)
-            ::RemoveDirectoryA(path.c_str());  // for a junction: the link alone
+            error.NoteLastErrorUnless(::RemoveDirectoryA(path.c_str()));  // for a junction: the link alone
         else
-            ::DeleteFileA(path.c_str());
+            error.NoteLastErrorUnless(::DeleteFileA(path.c_str()));
     } while (::FindNextFileA(search.Get(), &entry));
 }
 
 }  // namespace
 
-void DeleteTree(const char* folder) {
-    if (!folder || !*folder)
-        return;
-    const std::string root(folder);
-    if (!IsRemovableFolder(root))
-        return;
+DWORD DeleteTree(const char* folder) {
+    if (!folder || !IsRemovableFolder(folder))
+        return ERROR_INVALID_NAME;
+    FirstError error;
     DWORD attributes = ::GetFileAttributesA(folder);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
-        RemoveBelow(root);
-    ::RemoveDirectoryA(folder);
+        RemoveBelow(folder, error);
+    if (::RemoveDirectoryA(folder))
+        return ERROR_SUCCESS;
+    error.Note(::GetLastError());
+    return error.Get();
 }

@@ -1,9 +1,7 @@
-// Ends the package's own process by name, and no other program that happens to share the name.
+// Ends a process by its image: the package's own process by name, and no other program that happens to share the name.
 #include "Removal.h"
 
 #include "Handles.h"
-
-#include <windows.h>
 
 #include <tlhelp32.h>
 
@@ -40,9 +38,10 @@ bool ImagePathOf(DWORD processId, char* path, std::size_t size) {
     return std::snprintf(path, size, "%s", module.szExePath) < static_cast<int>(size);
 }
 
-}  // namespace
-
-void KillProcessByName(const char* imageName) {
+// Ends the first process named imageName (case-sensitive) whose full image path
+// isWanted accepts, and waits for it to end; later processes of the name are left running.
+template <typename ImageTest>
+void EndFirstProcess(const char* imageName, ImageTest isWanted) {
     if (!imageName || !*imageName)
         return;
     tw::UniqueFileHandle processes(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
@@ -53,12 +52,30 @@ void KillProcessByName(const char* imageName) {
     for (BOOL more = ::Process32First(processes.Get(), &entry); more; more = ::Process32Next(processes.Get(), &entry)) {
         char image[MAX_PATH] = {};
         if (std::strcmp(entry.szExeFile, imageName) != 0 || !ImagePathOf(entry.th32ProcessID, image, sizeof image) ||
-            !IsInPackageFolder(image))
+            !isWanted(image))
             continue;
         tw::UniqueKernelHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
         // Termination is asynchronous; its image file can be deleted only once it has ended.
         if (process && ::TerminateProcess(process.Get(), 0))
             ::WaitForSingleObject(process.Get(), kEndWaitMs);
-        return;  // later processes of the name are left running
+        return;
     }
+}
+
+}  // namespace
+
+void KillProcessByName(const char* imageName) {
+    EndFirstProcess(imageName, IsInPackageFolder);
+}
+
+void KillProcessByImage(const char* imagePath) {
+    if (!imagePath)
+        return;
+    const char* separator = std::strrchr(imagePath, '\\');
+    if (!separator) {
+        EndFirstProcess(imagePath, [](const char*) { return true; });
+        return;
+    }
+    // lstrcmpi compares in the system's code page, so double-byte folder names compare whole.
+    EndFirstProcess(separator + 1, [imagePath](const char* image) { return ::lstrcmpiA(image, imagePath) == 0; });
 }

@@ -15,7 +15,6 @@ constexpr char kSessionManagerKey[] = "SYSTEM\\CurrentControlSet\\Control\\Sessi
 constexpr char kBootExecuteName[] = "BootExecute";
 constexpr DWORD kBootExecuteReadSize = 380;
 constexpr DWORD kModulePathSize = 380;
-constexpr char kAutoRunCommand[] = "tarwenApp.exe /h";
 
 bool IsSystemLeadByte(unsigned char byte) {
     return ::IsDBCSLeadByte(byte) != FALSE;
@@ -56,7 +55,7 @@ void SetAutoRun() {
     if (folder.empty())
         return;
     // Stored unquoted, in the form the Run value has always had.
-    std::string command = folder + kAutoRunCommand;
+    std::string command = folder + kPanelImageName + kAutoRunArgument;
     tw::UniqueKey run = tw::OpenMachineKey(kRunKeyPath);
     if (!run)
         return;

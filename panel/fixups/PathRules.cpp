@@ -103,16 +103,34 @@ void AddPath(ProgramPaths& result, const std::string& path) {
     result.paths.push_back(path);
 }
 
-// resolve turns one program text into a path (identity for autostart commands).
+// Whether the last name of a path has a dot, as "x.exe" has and "rundll32" has not.
+bool HasExtension(const std::string& path) {
+    bool dot = false;
+    for (std::size_t i = 0; i < path.size(); i += CharLength(path, i)) {
+        if (path[i] == '\\')
+            dot = false;
+        else if (path[i] == '.')
+            dot = true;
+    }
+    return dot;
+}
+
+// resolve turns one program text into a path (identity for autostart commands). With
+// addExe, a program text without an extension is also tried with ".exe", as the system
+// tries it when it starts "rundll32 x.dll,y".
 template <typename Resolve>
-ProgramPaths Candidates(const std::string& command, ExpandFunction expand, Resolve resolve) {
+ProgramPaths Candidates(const std::string& command, ExpandFunction expand, Resolve resolve, bool addExe) {
     ProgramPaths result;
     if (command.empty())
         return result;
     std::string lower = LowerCp936(command);
     AddPath(result, expand(CutArguments(resolve(RemoveQuotes(lower)))));
-    for (const std::string& program : ProgramTexts(lower))
-        AddPath(result, expand(resolve(program)));
+    for (const std::string& program : ProgramTexts(lower)) {
+        std::string path = expand(resolve(program));
+        AddPath(result, path);
+        if (addExe && !path.empty() && !HasExtension(path))
+            AddPath(result, path + ".exe");
+    }
     return result;
 }
 
@@ -130,11 +148,11 @@ std::string LowerCp936(const std::string& text) {
 ProgramPaths ImagePathCandidates(const std::string& imagePath, const std::string& windowsFolder,
                                  ExpandFunction expand) {
     return Candidates(imagePath, expand,
-                      [&](const std::string& text) { return ResolveImagePrefix(text, windowsFolder); });
+                      [&](const std::string& text) { return ResolveImagePrefix(text, windowsFolder); }, false);
 }
 
 ProgramPaths RunPathCandidates(const std::string& command, ExpandFunction expand) {
-    return Candidates(command, expand, [](const std::string& text) { return text; });
+    return Candidates(command, expand, [](const std::string& text) { return text; }, true);
 }
 
 bool IsRootedRunPath(const std::string& path) { return BeginsWith(path, ":\\") || BeginsWith(path, "\\"); }

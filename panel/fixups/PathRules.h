@@ -28,8 +28,9 @@ std::string LowerCp936(const std::string& text);
 // Windows folder. No paths for an empty text.
 ProgramPaths ImagePathCandidates(const std::string& imagePath, const std::string& windowsFolder,
                                  ExpandFunction expand);
-// The same for an autostart command, without the prefix rules; relative paths are left
-// relative (looked up in the Windows folder and then in system32).
+// The same for an autostart command, without the prefix rules, and with ".exe" added to a
+// program text that has no extension; relative paths are left relative (looked up in the
+// Windows folder and then in system32).
 ProgramPaths RunPathCandidates(const std::string& command, ExpandFunction expand);
 
 // An autostart path tested as written: one beginning with ":\" or "\".

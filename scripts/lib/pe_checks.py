@@ -98,15 +98,17 @@ class PeInfo:
         return imports
 
     def _exports(self):
-        names = []
+        """The export table: [(ordinal, name)]; objdump numbers the names from the ordinal base."""
+        exports = []
+        base = int(self._match(r"Ordinal Base (\d+)") or 1)
         part = self.text.split("[Ordinal/Name Pointer] Table", 1)
         if len(part) == 2:
             for line in part[1].splitlines()[1:]:
-                m = re.match(r"\s+\[\s*\d+\]\s+(\S+)", line)
+                m = re.match(r"\s+\[\s*(\d+)\]\s+(\S+)", line)
                 if not m:
                     break
-                names.append(m.group(1))
-        return names
+                exports.append((base + int(m.group(1)), m.group(2)))
+        return exports
 
 
 def check_binary(objdump, allowed, build, path):
@@ -138,8 +140,8 @@ def check_binary(objdump, allowed, build, path):
     elif base == "twsnap.exe":
         report(info.subsystem == 3, name, "console subsystem (Subsystem %d)" % info.subsystem)
     elif base == "shelflib.dll":
-        report(info.exports == ["UninstallFiles"], name,
-               "exports UninstallFiles alone (%s)" % ", ".join(info.exports or ["nothing"]))
+        table = ", ".join("@%d %s" % export for export in info.exports) or "nothing"
+        report(info.exports == [(1, "UninstallFiles")], name, "exports UninstallFiles @1 alone (export table: %s)" % table)
 
 
 def check_package(objdump, build):

@@ -1,10 +1,13 @@
-// Drives the boot integration of tarwenApp.exe under Wine: install, boot menu, uninstall, restart
-// and the pending driver restore.
+// Drives the boot integration of tarwenApp.exe under Wine: install, boot menu, uninstall, restart,
+// the pending driver restore, and the uninstaller library ShelfLib.dll after an installation.
 // Usage: boot_driver <tarwenApp.exe> <package folder> install|bootmenu|uninstall|restart|restore
+//        boot_driver <tarwenApp.exe> <package folder> library|library_panels|library_errors <ShelfLib.dll>
 // A copy of this program named DriverCrate.exe records its command line in c:\drivercrate.log;
-// one named twsystem.exe waits to be ended; one named twsysh.exe unpacks nothing.
+// one named twsystem.exe waits to be ended; one named twsysh.exe unpacks nothing; one named
+// tarwenApp.exe stands in for a panel that ignores the quit message (see RunPanelStandIn).
 #include <windows.h>
 
+#include <aclapi.h>
 #include <commctrl.h>
 #include <shlobj.h>
 
@@ -14,6 +17,7 @@
 #include "BootMenu.h"
 #include "Handles.h"
 #include "Removal.h"
+#include "UninstallFiles.h"
 #include "panel_session.h"
 #include "wine_check.h"
 
@@ -39,10 +43,32 @@ const size_t kRepairSizes[] = {5000, 2048, 700, 3333};
 std::string g_builtApp;  // tarwenApp.exe where the build put it
 std::string g_package;   // the build's package folder: twsysh.exe and kest\ (Windows path)
 std::string g_self;
+std::string g_library;   // ShelfLib.dll where the build put it
+
+const char kQuitLog[] = "c:\\twquit.log";
 
 // ------------------------------------------------------------------ stand-ins
 
+void WriteBytes(const std::string& path, const std::string& bytes);
+
+// In the installed panel's folder: a window titled as the panel's that notes the quit
+// message in c:\twquit.log and keeps running, so that only termination ends it.
+// Elsewhere: no window, it just runs.
+int RunPanelStandIn() {
+    if (lstrcmpiA(std::filesystem::path(g_self).parent_path().string().c_str(), kAppFolder) == 0) {
+        CreateWindowA("STATIC", kTitle, WS_OVERLAPPED, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
+        MSG msg;
+        while (GetMessageA(&msg, nullptr, 0, 0) > 0)
+            DispatchMessageA(&msg);
+        WriteBytes(kQuitLog, "quit");
+    }
+    Sleep(120000);
+    return 0;
+}
+
 int RunStandIn(const std::string& name) {
+    if (lstrcmpiA(name.c_str(), "tarwenApp.exe") == 0)
+        return RunPanelStandIn();
     if (lstrcmpiA(name.c_str(), "DriverCrate.exe") == 0) {
         const char* tail = GetCommandLineA();
         tail = std::strchr(tail + 1, tail[0] == '"' ? '"' : ' ');
@@ -385,12 +411,11 @@ void ScenarioBootMenu() {
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "CreateSymbolicLinkA")));
     bool linked = createLink && createLink((tree + "\\link").c_str(), outside.c_str(), 1);
     std::printf("note: directory link %s\n", linked ? "made" : "not available here");
-    DeleteTree(tree.c_str());
-    Check(!Exists(tree), "the tree is gone");
+    Check(DeleteTree(tree.c_str()) == ERROR_SUCCESS && !Exists(tree), "the tree is gone, 0");
+    Check(DeleteTree(tree.c_str()) == ERROR_SUCCESS, "a tree that is not there: 0");
     Check(ReadBytes(outside + "\\keep.txt") == "keep", "what a link pointed to stays");
     SetCurrentDirectoryA("c:\\");
-    DeleteTree("twkeep");
-    DeleteTree("");
+    Check(DeleteTree("twkeep") == ERROR_INVALID_NAME && DeleteTree("") == ERROR_INVALID_NAME, "refused paths");
     Check(Exists(outside + "\\keep.txt"), "a relative or empty path removes nothing");
     RemovePath(outside);
     CleanUp();
@@ -565,6 +590,192 @@ void ScenarioRestore() {
     CleanUp();
 }
 
+// ------------------------------------------------------------------ the uninstaller library
+
+// Loads the library afresh and calls its export by name, as the product's uninstaller does.
+LONG CallUninstallFiles() {
+    HMODULE library = LoadLibraryA(g_library.c_str());
+    Check(library != nullptr, "ShelfLib.dll loads (error %lu)", GetLastError());
+    if (!library)
+        return -1;
+    FARPROC byName = GetProcAddress(library, "UninstallFiles");
+    Check(byName && byName == GetProcAddress(library, MAKEINTRESOURCEA(1)), "UninstallFiles is export 1");
+    LONG result = byName ? reinterpret_cast<decltype(&UninstallFiles)>(reinterpret_cast<void*>(byName))() : -1;
+    FreeLibrary(library);
+    return result;
+}
+
+const std::string kRunSubkey = std::string(kRunKey) + "\\" + kRunValue;
+
+bool KeyExists(const std::string& path) {
+    HKEY key = nullptr;
+    bool exists = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS;
+    tw::UniqueKey owned(key);
+    return exists;
+}
+
+void InstallForLibrary() {
+    LayOutCleanMachine();
+    Check(Install("installation to remove").text == "引导安装完成!", "installed by the panel");
+}
+
+void ScenarioLibrary() {
+    InstallForLibrary();
+    const std::string windows = Windows();
+    WriteBytes("c:\\sysh\\kest\\deep\\er\\locked.txt", "x");
+    SetFileAttributesA("c:\\sysh\\kest\\deep\\er\\locked.txt", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
+    HKEY subkey = nullptr;
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRunSubkey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &subkey, nullptr);
+    tw::UniqueKey ownedSubkey(subkey);
+    ownedSubkey.Reset();
+    const std::string settings = ReadBytes(WindowsSettings()), driveSettings = ReadBytes(kDriveSettings);
+
+    LONG result = CallUninstallFiles();
+    Check(result == 0, "first call returns 0 (got %ld)", result);
+    Check(!Exists("c:\\sysh\\kest") && !Exists(windows + "\\twsafe") && !Exists(windows + "\\system32\\twrepair.exe"),
+          "the package, the snapshot store and system32\\twrepair.exe are gone");
+    std::string run;
+    Check(!ReadValue(kRunKey, kRunValue, &run) && !KeyExists(kRunSubkey), "the Run value and the subkey of its name are gone");
+    std::string ini = ReadBytes(kBootIni);
+    Check(CountKey(ini, "c:\\wrldr") == 0 && CountKey(ini, "c:\\sysh\\kest\\BOOTSECT.cdr") == 0 &&
+              ini.find("timeout=10") != std::string::npos,
+          "boot.ini: the entries are gone, the time-out stays 10:\n%s", ini.c_str());
+    Check((GetFileAttributesA(kBootIni) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY)) ==
+              (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY),
+          "boot.ini hidden and read-only");
+    Check(Exists("c:\\WRLDR") && BootExecute() == kRegistered, "c:\\WRLDR and the BootExecute entry stay");
+    Check(ReadBytes(WindowsSettings()) == settings && ReadBytes(kDriveSettings) == driveSettings,
+          "both settings files are untouched (Backup0 stays 2)");
+    result = CallUninstallFiles();
+    Check(result == 0, "a second call finds nothing and returns 0 (got %ld)", result);
+    CleanUp();
+}
+
+void ScenarioLibraryPanels() {
+    InstallForLibrary();
+    const std::string autostart = std::string(kAppFolder) + "\\tarwenApp.exe /h";
+
+    App hidden;
+    Start(hidden, "/h");
+    HWND window = WaitForPanel(hidden);
+    Check(window && WaitHidden(window, 5000), "a panel started with /h hides in the notification area");
+    LONG result = CallUninstallFiles();
+    Check(result == 0, "hidden panel: the call returns 0 (got %ld)", result);
+    Check(hidden.WaitExit(3000) && !IsWindow(window), "hidden panel: it has ended");
+
+    // Under another file name only the quit message can reach it.
+    const std::string renamed = "c:\\twother\\TarwenRepair.exe";
+    std::filesystem::create_directories("c:\\twother");
+    CopyFileA(g_builtApp.c_str(), renamed.c_str(), FALSE);
+    g_app = renamed;
+    App other;
+    Check(StartPanel(other, nullptr, "renamed panel opens") != nullptr, "renamed panel shows its window");
+    g_app = std::string(kAppFolder) + "\\tarwenApp.exe";
+    result = CallUninstallFiles();
+    Check(result == 0, "renamed panel: the call returns 0 (got %ld)", result);
+    Check(other.WaitExit(3000), "renamed panel: the quit message ends it");
+
+    // A panel that ignores the quit message is terminated after it, by the autostart value's
+    // image; a program of the same file name elsewhere keeps running.
+    SetValue(kRunKey, kRunValue, REG_SZ, &autostart);
+    DeleteFileA(kQuitLog);
+    Process stubborn, elsewhere;
+    stubborn.Start(std::string(kAppFolder) + "\\tarwenApp.exe");
+    elsewhere.Start("c:\\twother\\tarwenApp.exe");
+    Pump(1000);
+    DWORD started = GetTickCount();
+    result = CallUninstallFiles();
+    DWORD took = GetTickCount() - started;
+    Check(result == 0, "stand-ins: the call returns 0 (got %ld)", result);
+    Check(ReadBytes(kQuitLog) == "quit", "stand-ins: the quit message came first");
+    Pump(200);
+    Check(!stubborn.Running() && took >= 900, "stand-ins: terminated after about a second's wait (%lu ms)", took);
+    Check(elsewhere.Running(), "stand-ins: tarwenApp.exe of another folder keeps running");
+    DeleteFileA(kQuitLog);
+    CleanUp();
+    RemovePath("c:\\twother");
+}
+
+// Adds (deny) or takes back (restore) an entry that denies everyone KEY_SET_VALUE on the Run key.
+class RunKeyDenial {
+public:
+    RunKeyDenial() {
+        HKEY key = nullptr;
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, READ_CONTROL | WRITE_DAC, &key);
+        m_key.Reset(key);
+        PACL dacl = nullptr;
+        if (!m_key || GetSecurityInfo(m_key.Get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                                      nullptr, &m_original) != ERROR_SUCCESS)
+            return;
+        SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+        PSID everyone = nullptr;
+        AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
+        EXPLICIT_ACCESSA deny = {};
+        deny.grfAccessPermissions = KEY_SET_VALUE;
+        deny.grfAccessMode = DENY_ACCESS;
+        deny.grfInheritance = NO_INHERITANCE;
+        deny.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+        deny.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
+        deny.Trustee.ptstrName = static_cast<LPSTR>(everyone);
+        PACL denied = nullptr;
+        m_applied = SetEntriesInAclA(1, &deny, dacl, &denied) == ERROR_SUCCESS &&
+                    SetSecurityInfo(m_key.Get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, denied,
+                                    nullptr) == ERROR_SUCCESS;
+        m_originalDacl = dacl;
+        LocalFree(denied);
+        FreeSid(everyone);
+    }
+    ~RunKeyDenial() {
+        if (m_applied)
+            SetSecurityInfo(m_key.Get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, m_originalDacl, nullptr);
+        LocalFree(m_original);
+    }
+    RunKeyDenial(const RunKeyDenial&) = delete;
+    RunKeyDenial& operator=(const RunKeyDenial&) = delete;
+    bool Applied() const { return m_applied; }
+
+private:
+    tw::UniqueKey m_key;
+    PSECURITY_DESCRIPTOR m_original = nullptr;  // holds m_originalDacl
+    PACL m_originalDacl = nullptr;
+    bool m_applied = false;
+};
+
+void ScenarioLibraryErrors() {
+    InstallForLibrary();
+    const std::string windows = Windows();
+    const std::string autostart = std::string(kAppFolder) + "\\tarwenApp.exe /h";
+
+    // A file in use below the package: its error comes back, every other step still runs.
+    HANDLE held = CreateFileA("c:\\sysh\\kest\\WRLDR", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    Check(held != INVALID_HANDLE_VALUE, "c:\\sysh\\kest\\WRLDR held open without sharing");
+    LONG result = CallUninstallFiles();
+    Check(result == ERROR_SHARING_VIOLATION, "file in use: the sharing violation comes back (got %ld)", result);
+    std::string run;
+    Check(Exists("c:\\sysh\\kest\\WRLDR") && !Exists(windows + "\\twsafe") && !ReadValue(kRunKey, kRunValue, &run) &&
+              CountKey(ReadBytes(kBootIni), "c:\\wrldr") == 0,
+          "file in use: it stays, the other steps ran");
+    CloseHandle(held);
+    result = CallUninstallFiles();
+    Check(result == 0 && !Exists("c:\\sysh\\kest"), "file released: the next call removes it and returns 0 (got %ld)", result);
+
+    // No right to set values in the Run key: the access error, the value stays.
+    SetValue(kRunKey, kRunValue, REG_SZ, &autostart);
+    {
+        RunKeyDenial denial;
+        HKEY probe = nullptr;
+        LONG opened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_SET_VALUE, &probe);
+        tw::UniqueKey ownedProbe(probe);
+        Check(denial.Applied() && opened == ERROR_ACCESS_DENIED, "the Run key denies KEY_SET_VALUE (open: %ld)", opened);
+        result = CallUninstallFiles();
+        Check(result == ERROR_ACCESS_DENIED, "denied: the access error comes back (got %ld)", result);
+        Check(ReadValue(kRunKey, kRunValue, &run), "denied: the Run value stays");
+    }
+    result = CallUninstallFiles();
+    Check(result == 0 && !ReadValue(kRunKey, kRunValue, &run), "rights back: the value goes, 0 (got %ld)", result);
+    CleanUp();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -575,26 +786,41 @@ int main(int argc, char** argv) {
     if (lstrcmpiA(name.c_str(), "boot_driver.exe") != 0)
         return RunStandIn(name);
     if (argc < 4) {
-        std::printf("usage: boot_driver <tarwenApp.exe> <package folder> install|bootmenu|uninstall|restart|restore\n");
+        std::printf("usage: boot_driver <tarwenApp.exe> <package folder> install|bootmenu|uninstall|restart|restore\n"
+                    "       boot_driver <tarwenApp.exe> <package folder> library|library_panels|library_errors <ShelfLib.dll>\n");
         return 2;
     }
+    if (argc > 4)
+        g_library = WindowsPath(argv[4]);
     g_builtApp = WindowsPath(argv[1]);
     g_package = WindowsPath(argv[2]);
     g_app = std::string(kAppFolder) + "\\tarwenApp.exe";
-    std::string scenario = argv[3];
-    if (scenario == "install") {
-        ScenarioInstall();
-        CleanUp();
-    } else if (scenario == "bootmenu") {
-        ScenarioBootMenu();
-    } else if (scenario == "uninstall") {
-        ScenarioUninstall();
-    } else if (scenario == "restart") {
-        ScenarioRestart();
-    } else if (scenario == "restore") {
-        ScenarioRestore();
-    } else {
+    const std::string scenario = argv[3];
+    struct Scenario {
+        const char* name;
+        void (*run)();
+    };
+    static const Scenario kScenarios[] = {
+        {"install",
+         [] {
+             ScenarioInstall();
+             CleanUp();
+         }},
+        {"bootmenu", ScenarioBootMenu},
+        {"uninstall", ScenarioUninstall},
+        {"restart", ScenarioRestart},
+        {"restore", ScenarioRestore},
+        {"library", ScenarioLibrary},
+        {"library_panels", ScenarioLibraryPanels},
+        {"library_errors", ScenarioLibraryErrors},
+    };
+    const Scenario* chosen = nullptr;
+    for (const Scenario& candidate : kScenarios)
+        if (scenario == candidate.name)
+            chosen = &candidate;
+    if (chosen)
+        chosen->run();
+    else
         Check(false, "unknown scenario %s", scenario.c_str());
-    }
     return CheckResult();
 }

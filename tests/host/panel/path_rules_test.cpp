@@ -66,7 +66,7 @@ TEST(PathRules, CommandLinesNameTheseProgramPaths) {
          {"c:" + Folders31() + "\\d", "c:" + Folders31() + "\\d e\\f", "c:" + Folders31() + "\\d e\\f g.exe"}, false},
         // Double-byte characters: 95 5C is one character, not a separator; 81 41 keeps its 'A'.
         {"trail byte 5C is no separator", kRun, "C:\\x\\a b\x95\x5c" "c.exe",
-         {"c:\\x\\a", "c:\\x\\a b\x95\x5c" "c.exe"}, false},
+         {"c:\\x\\a", "c:\\x\\a.exe", "c:\\x\\a b\x95\x5c" "c.exe"}, false},
         {"trail byte 5C does not start \\??\\", kImage, "\\??\\C:\\\x95\\??\\x.sys", {"c:\\\x95\\??\\x.sys"}, false},
         {"trail byte in A..Z stays", kRun, "C:\\\x81\x41.EXE", {"c:\\\x81\x41.exe"}, false},
         // Mended: arguments, quotes and variables no longer hide a present program.
@@ -81,7 +81,9 @@ TEST(PathRules, CommandLinesNameTheseProgramPaths) {
         {"%ProgramFiles% autostart", kRun, "%ProgramFiles%\\x\\x.exe", {"C:\\Program Files\\x\\x.exe"}, false},
         {"%ProgramFiles% service", kImage, "%ProgramFiles%\\svc\\s.exe -service",
          {"C:\\Program Files\\svc\\s.exe", "C:\\Program Files\\svc\\s.exe -service"}, false},
-        {"unclosed quote", kRun, "\"c:\\a b.exe", {"c:\\a", "c:\\a b.exe"}, false},
+        {"unclosed quote", kRun, "\"c:\\a b.exe", {"c:\\a", "c:\\a.exe", "c:\\a b.exe"}, false},
+        {"program named without .exe", kRun, "rundll32 nvcpl.dll,NvStartup",
+         {"rundll32", "rundll32.exe", "rundll32 nvcpl.dll,nvstartup"}, false},
         {"bare name with argument", kRun, "X.exe /s", {"x.exe", "x.exe /s"}, false},
         {"leading blank", kRun, " x.exe", {" x.exe"}, false},
         {"Windows folder pushes the path too long", kImage, "\\SystemRoot\\" + std::string(250, 'y') + ".sys", {}, true},
