@@ -338,7 +338,7 @@ class Tour:
         self.driver = self.m.built("tour_driver.exe")
         self.twsysh = self.m.built("twsysh.exe")
         self.drivercrate = self.m.built("DriverCrate.exe")
-        self.shelflib = self.m.built("ShelfLib.dll", required=False)
+        self.shelflib_library = self.m.built("ShelfLib.dll", required=False)
         self.twsnap_program = self.m.built("twsnap")
         self.make_hive = self.m.built("make_hive")
         self.today = datetime.datetime.utcnow().date()
@@ -569,7 +569,7 @@ class Tour:
     def shelflib(self):
         self.install("A second installation, for the uninstaller", "09_install_again.png")
         before = self.begin("An uninstaller calls UninstallFiles of ShelfLib.dll")
-        self.window_step("shelflib", "10_shelflib.png", self.m.linux_to_windows(self.shelflib))
+        self.window_step("shelflib", "10_shelflib.png", self.m.linux_to_windows(self.shelflib_library))
         after = self.finish(before, "10_shelflib.png")
         self.check_removed(after)
         self.r.check(after.settings.get("Backup0") == "2", "settings: Backup0 untouched")
@@ -605,7 +605,7 @@ class Tour:
         self.fixups()
         self.undo()
         self.uninstall()
-        if self.shelflib:
+        if self.shelflib_library:
             self.shelflib()
         else:
             self.r.check(False, "ShelfLib.dll is built")
