@@ -339,6 +339,7 @@ class Tour:
         self.twsysh = self.m.built("twsysh.exe")
         self.drivercrate = self.m.built("DriverCrate.exe")
         self.shelflib_library = self.m.built("ShelfLib.dll", required=False)
+        self.help_file = self.m.built("使用帮助.chm", required=False)  # the about box opens it
         self.twsnap_program = self.m.built("twsnap")
         self.make_hive = self.m.built("make_hive")
         self.today = datetime.datetime.utcnow().date()
@@ -425,8 +426,9 @@ class Tour:
         with open(os.path.join(favorites, "Tarwen.url"), "w") as f:
             f.write("[InternetShortcut]\r\nURL=http://localhost/\r\n")
         os.makedirs(m.find("Program Files/Tarwen"), exist_ok=True)
-        for source in (self.app, self.twsysh, self.drivercrate):
-            shutil.copy(source, m.find("Program Files/Tarwen"))
+        for source in (self.app, self.twsysh, self.drivercrate, self.help_file):
+            if source:
+                shutil.copy(source, m.find("Program Files/Tarwen"))
         m.import_reg(
             "[%s]\r\n\"BootExecute\"=%s\r\n\r\n" % (SESSION_MANAGER, reg_multi(["autocheck autochk *"])) +
             "[%s]\r\n\"TwTourKept\"=%s\r\n\"TwTourGone\"=%s\r\n\r\n" % (
