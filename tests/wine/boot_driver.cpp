@@ -170,49 +170,6 @@ int CountKey(const std::string& ini, const char* key) {
     return count;
 }
 
-// ------------------------------------------------------------------ the panel's windows
-
-// A message box of the app: its text, caption and a button pressed; empty text when none came.
-struct Box {
-    std::string text, caption;
-};
-
-BOOL CALLBACK FindBox(HWND hwnd, LPARAM lParam) {
-    auto* found = reinterpret_cast<std::pair<DWORD, HWND>*>(lParam);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    char className[16] = {};
-    GetClassNameA(hwnd, className, sizeof className);
-    if (pid == found->first && std::strcmp(className, "#32770") == 0 && GetDlgItem(hwnd, 0xFFFF) && IsWindowVisible(hwnd)) {
-        found->second = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-Box AnswerBox(const App& app, int button, DWORD ms = 20000) {
-    std::pair<DWORD, HWND> found = {app.pi.dwProcessId, nullptr};
-    for (DWORD end = GetTickCount() + ms; !found.second && static_cast<LONG>(end - GetTickCount()) > 0;) {
-        EnumWindows(&FindBox, reinterpret_cast<LPARAM>(&found));
-        if (!found.second)
-            Pump(100);
-    }
-    Box box;
-    if (!found.second)
-        return box;
-    char text[512] = {}, caption[128] = {};
-    GetDlgItemTextA(found.second, 0xFFFF, text, sizeof text);
-    GetWindowTextA(found.second, caption, sizeof caption);
-    box = {text, caption};
-    PostMessageA(found.second, WM_COMMAND, button, 0);
-    Pump(300);
-    return box;
-}
-
-void Click(HWND panel, int id) {
-    PostMessageA(panel, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(panel, id)));
-}
-
 // ------------------------------------------------------------------ install
 
 // A clean machine: boot.ini with one system and time-out 30, the \repair hives,
@@ -489,49 +446,6 @@ struct Process {
         }
     }
 };
-
-struct DialogSearch {
-    DWORD pid;
-    HWND found;
-};
-
-BOOL CALLBACK FindRemovalDialog(HWND hwnd, LPARAM lParam) {
-    auto* search = reinterpret_cast<DialogSearch*>(lParam);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    // The main window has a bar 1013 as well, but also the install button 1011.
-    if (pid == search->pid && GetDlgItem(hwnd, 1013) && !GetDlgItem(hwnd, 1011) && IsWindowVisible(hwnd)) {
-        search->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND WaitForRemovalDialog(const App& app) {
-    DialogSearch search = {app.pi.dwProcessId, nullptr};
-    for (DWORD end = GetTickCount() + 5000; !search.found && static_cast<LONG>(end - GetTickCount()) > 0; Pump(20))
-        EnumWindows(&FindRemovalDialog, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-// A modal dialog's end takes about two seconds under Wine without a window manager (the hide waits).
-bool WaitGone(HWND dialog) {
-    for (DWORD end = GetTickCount() + 6000; IsWindow(dialog) && static_cast<LONG>(end - GetTickCount()) > 0;)
-        Pump(50);
-    Pump(200);
-    return !IsWindow(dialog);
-}
-
-// Confirms the removal and returns its dialog.
-HWND StartRemoval(const App& app, HWND panel, const char* why) {
-    Click(panel, 1009);
-    Box box = AnswerBox(app, IDOK);
-    Check(box.text == "你确定要卸载Tarwen系统修复引导信息吗？" && box.caption == "提示", "%s: confirmation \"%s\"", why,
-          box.text.c_str());
-    HWND dialog = WaitForRemovalDialog(app);
-    Check(dialog != nullptr, "%s: removal dialog opens", why);
-    return dialog;
-}
 
 void ScenarioUninstall() {
     LayOutCleanMachine();
