@@ -173,12 +173,22 @@ LRESULT CDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 BOOL CDialog::InitDialog() {
+    RECT before;
+    ::GetWindowRect(m_hWnd, &before);
+    BOOL focusByDefault = TRUE;
     try {
-        return OnInitDialog();
+        focusByDefault = OnInitDialog();
     } catch (...) {
         EndDialog(-1);
         return TRUE;
     }
+    // A dialog that its initialisation left where the template put it is centred, as
+    // MFC's dialogs are, instead of standing in the corner of the screen.
+    RECT after;
+    ::GetWindowRect(m_hWnd, &after);
+    if (!m_ended && ::EqualRect(&before, &after) && !(GetStyle() & WS_CHILD))
+        CenterWindow();
+    return focusByDefault;
 }
 
 bool CDialog::PreTranslateForDialog(MSG* msg) {

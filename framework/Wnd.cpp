@@ -1,6 +1,7 @@
 // CWnd: subclassing, dispatch and reflection (the path of a message: top of Dialog.cpp).
 #include "Wnd.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 namespace tw {
@@ -76,6 +77,25 @@ void CWnd::ModifyStyle(DWORD remove, DWORD add, UINT flags) const {
     ::SetWindowLongPtrA(m_hWnd, GWL_STYLE, static_cast<LONG_PTR>((style & ~remove) | add));
     if (flags)
         ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | flags);
+}
+
+void CWnd::CenterWindow() const {
+    RECT area;
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    RECT around = area;
+    HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
+    if (owner && ::IsWindowVisible(owner) && !::IsIconic(owner))
+        ::GetWindowRect(owner, &around);
+    RECT window;
+    ::GetWindowRect(m_hWnd, &window);
+    int width = window.right - window.left;
+    int height = window.bottom - window.top;
+    // Centred, then kept inside the work area so that the caption stays reachable.
+    int left = (around.left + around.right - width) / 2;
+    int top = (around.top + around.bottom - height) / 2;
+    left = std::max<int>(area.left, std::min<int>(left, area.right - width));
+    top = std::max<int>(area.top, std::min<int>(top, area.bottom - height));
+    ::SetWindowPos(m_hWnd, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 std::string CWnd::GetWindowText() const {

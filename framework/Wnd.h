@@ -40,6 +40,8 @@ public:
     DWORD GetStyle() const { return static_cast<DWORD>(::GetWindowLongPtrA(m_hWnd, GWL_STYLE)); }
     // Removes and adds style bits; flags non-zero also runs SetWindowPos (e.g. SWP_FRAMECHANGED).
     void ModifyStyle(DWORD remove, DWORD add, UINT flags = 0) const;
+    // Centres the window over its owner when the owner is shown, else in the work area.
+    void CenterWindow() const;
     HWND GetParent() const { return ::GetParent(m_hWnd); }
     std::string GetWindowText() const;
     BOOL SetWindowText(const char* text) const { return ::SetWindowTextA(m_hWnd, text); }
