@@ -11,9 +11,6 @@ const UINT kRemoveDelayMs = 1000;
 const UINT_PTR kProgressTimer = 8;
 const UINT kProgressStepMs = 300;
 const int kProgressSteps = 10;
-const COLORREF kBackground = RGB(222, 222, 222);
-const COLORREF kText = RGB(0, 0, 0);
-const COLORREF kFieldBackground = RGB(200, 200, 255);
 
 }  // namespace
 
@@ -26,7 +23,7 @@ void CUninstallBootDlg::DoDataExchange(tw::CDataExchange& dx) {
 
 BOOL CUninstallBootDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    m_background.Reset(::CreateSolidBrush(kBackground));
+    m_colours.Create();
     m_state = kWaiting;
     m_finishButton.EnableWindow(false);
     m_progress.SetRange(1, kProgressSteps);
@@ -37,16 +34,12 @@ BOOL CUninstallBootDlg::OnInitDialog() {
 }
 
 LRESULT CUninstallBootDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-    switch (msg) {
-    case WM_TIMER: OnTimer(wParam); return 0;
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORDLG:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-    case WM_CTLCOLORMSGBOX:
-    case WM_CTLCOLORSCROLLBAR:
-    case WM_CTLCOLORSTATIC: return OnCtlColor(reinterpret_cast<HDC>(wParam), msg);
+    if (msg == WM_TIMER) {
+        OnTimer(wParam);
+        return 0;
     }
+    if (tw::IsCtlColorMessage(msg))
+        return m_colours.Answer(msg, reinterpret_cast<HDC>(wParam));
     return CDialog::WindowProc(msg, wParam, lParam);
 }
 
@@ -73,13 +66,4 @@ void CUninstallBootDlg::OnProgressTimer() {
         m_finishButton.EnableWindow(true);
     }
     m_progress.SetPos(m_counter);
-}
-
-LRESULT CUninstallBootDlg::OnCtlColor(HDC dc, UINT kind) {
-    ::SetTextColor(dc, kText);
-    if (kind == WM_CTLCOLOREDIT || kind == WM_CTLCOLORLISTBOX || kind == WM_CTLCOLORDLG)
-        ::SetBkColor(dc, kFieldBackground);
-    else
-        ::SetBkColor(dc, kBackground);  // the label's text sits on the grey, not in a white box
-    return reinterpret_cast<LRESULT>(m_background.Get());
 }

@@ -3,7 +3,7 @@
 
 #include "Controls.h"
 #include "Dialog.h"
-#include "Handles.h"
+#include "ProgressDialogColours.h"
 
 class CUninstallBootDlg : public tw::CDialog {
 public:
@@ -24,12 +24,10 @@ private:
     void OnTimer(UINT_PTR id);
     void OnRemoveTimer();
     void OnProgressTimer();
-    // HBRUSH OnCtlColor(HDC dc, UINT kind)
-    LRESULT OnCtlColor(HDC dc, UINT kind);
 
     tw::CButton m_finishButton;
     tw::CProgressCtrl m_progress;
-    tw::UniqueBrush m_background;
+    CProgressDialogColours m_colours;
     State m_state = kWaiting;
     int m_counter = 0;
 };

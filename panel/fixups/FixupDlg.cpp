@@ -14,8 +14,6 @@ const UINT_PTR kTickTimer = 8;
 const UINT kTickMs = 300;
 const int kTicks = 10;
 const char kNetworkKey[] = "SYSTEM\\CurrentControlSet\\Control\\Network";
-const COLORREF kBackground = RGB(222, 222, 222);
-const COLORREF kTextBackground = RGB(200, 200, 255);
 }  // namespace
 
 CFixupDlg::CFixupDlg() : tw::CDialog(IDD_FIXUP) {}
@@ -27,7 +25,7 @@ void CFixupDlg::DoDataExchange(tw::CDataExchange& dx) {
 
 BOOL CFixupDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    m_background.Reset(::CreateSolidBrush(kBackground));
+    m_colours.Create();
     m_state = kNotStarted;
     m_doneButton.SetIconResource(IDI_REPAIR);
     m_doneButton.SetTransparent(true);
@@ -56,7 +54,7 @@ LRESULT CFixupDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY: OnDestroy(); break;
     }
     if (tw::IsCtlColorMessage(msg))
-        return OnCtlColor(msg, reinterpret_cast<HDC>(wParam));
+        return m_colours.Answer(msg, reinterpret_cast<HDC>(wParam));
     return CDialog::WindowProc(msg, wParam, lParam);
 }
 
@@ -79,14 +77,6 @@ void CFixupDlg::OnTimer(UINT_PTR id) {
         m_doneButton.EnableWindow(true);
     }
     m_progress.SetPos(m_counter);
-}
-
-LRESULT CFixupDlg::OnCtlColor(UINT msg, HDC hdc) {
-    if (msg == WM_CTLCOLOREDIT || msg == WM_CTLCOLORLISTBOX || msg == WM_CTLCOLORDLG) {
-        ::SetTextColor(hdc, RGB(0, 0, 0));
-        ::SetBkColor(hdc, kTextBackground);
-    }
-    return reinterpret_cast<LRESULT>(m_background.Get());
 }
 
 void CFixupDlg::OnDestroy() {

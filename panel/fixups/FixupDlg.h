@@ -3,7 +3,7 @@
 
 #include "Controls.h"
 #include "Dialog.h"
-#include "Handles.h"
+#include "ProgressDialogColours.h"
 #include "SkinButton.h"
 
 class CFixupDlg : public tw::CDialog {
@@ -20,8 +20,6 @@ private:
     enum State { kNotStarted, kRunning, kDone };
 
     void OnTimer(UINT_PTR id);
-    // Runs before start-up registers the dialog colours, so the dialog answers its own.
-    LRESULT OnCtlColor(UINT msg, HDC hdc);
     void OnDestroy();
     void OnRepairDone();
 
@@ -30,7 +28,7 @@ private:
 
     tw::CProgressCtrl m_progress;
     CSkinButton m_doneButton;
-    tw::UniqueBrush m_background;
+    CProgressDialogColours m_colours;
     State m_state = kNotStarted;
     int m_counter = 0;
 };

@@ -51,6 +51,16 @@ fi
 # it draws the caption and frame itself, so screenshots show them too.
 "$TW_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
 
+# Debian's Wine looks for its own fonts beside, not in, /usr/share/wine/fonts, so
+# the caption buttons, drawn with Marlett, would show the letters "0 1 r";
+# the prefix's Fonts folder is always searched.
+for marlett in /usr/share/wine/fonts/marlett.ttf /usr/lib/wine/fonts/marlett.ttf; do
+  if [ -f "$marlett" ]; then
+    cp "$marlett" "$WINEPREFIX/drive_c/windows/Fonts/"
+    break
+  fi
+done
+
 # Without the zh_CN.UTF-8 C library locale Wine quietly makes an en-US prefix.
 if ! "$TW_WINE" reg query 'HKCU\Control Panel\International' /v LocaleName 2>/dev/null | grep -q 'zh-CN'; then
   echo "prefix-setup: the prefix is not zh-CN (is the zh_CN.UTF-8 locale generated? see scripts/setup)" >&2
