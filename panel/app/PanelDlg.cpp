@@ -27,6 +27,9 @@
 namespace {
 const UINT_PTR kStartupTimer = 1;
 const UINT kStartupDelayMs = 800;
+// The notification-area icon waits for this timer: a timer message comes only once the
+// window and its controls have painted, and adding the icon is a round trip to the shell.
+const UINT_PTR kTrayTimer = 2;
 }  // namespace
 
 CPanelDlg::CPanelDlg()
@@ -54,7 +57,7 @@ BOOL CPanelDlg::OnInitDialog() {
     SetWindowText(kPanelTitle);
     SetIcon(m_icon, true);
     SetIcon(m_icon, false);
-    m_trayIcon.Add(m_hWnd, m_icon, kPanelTitle);
+    ::SetTimer(m_hWnd, kTrayTimer, USER_TIMER_MINIMUM, nullptr);
     m_background.Reset(::LoadBitmapA(tw::AfxGetResourceHandle(), MAKEINTRESOURCEA(IDB_BACKGROUND)));
     LoadSkins();
     ShowBootInstalled(IsBootInstalled());
@@ -200,8 +203,12 @@ bool CPanelDlg::OnSysCommand(UINT command) {
     return true;
 }
 
-void CPanelDlg::OnTimer(UINT_PTR) {
-    ::KillTimer(m_hWnd, kStartupTimer);
+void CPanelDlg::OnTimer(UINT_PTR id) {
+    ::KillTimer(m_hWnd, id);
+    if (id == kTrayTimer) {
+        m_trayIcon.Add(m_hWnd, m_icon, kPanelTitle);
+        return;
+    }
     if (tw::AfxGetApp()->m_cmdLine == "/h")
         ShowWindow(SW_HIDE);
     CheckPendingDriverRestore(m_hWnd);
