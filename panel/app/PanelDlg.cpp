@@ -27,9 +27,11 @@
 namespace {
 const UINT_PTR kStartupTimer = 1;
 const UINT kStartupDelayMs = 800;
-// The notification-area icon waits for this timer: a timer message comes only once the
-// window and its controls have painted, and adding the icon is a round trip to the shell.
-const UINT_PTR kTrayTimer = 2;
+// The window's icons and the notification-area icon wait for this timer: a timer message
+// comes only once the window and its controls have painted. Neither shows in the window
+// (it has no caption), and both are slow: the icon is converted for the window system and
+// adding it to the notification area is a round trip to the shell.
+const UINT_PTR kIconsTimer = 2;
 }  // namespace
 
 CPanelDlg::CPanelDlg()
@@ -55,9 +57,7 @@ BOOL CPanelDlg::OnInitDialog() {
     // No caption bar: the picture is the whole window; the system menu stays reachable.
     ModifyStyle(WS_CAPTION, WS_MINIMIZEBOX, SWP_FRAMECHANGED);
     SetWindowText(kPanelTitle);
-    SetIcon(m_icon, true);
-    SetIcon(m_icon, false);
-    ::SetTimer(m_hWnd, kTrayTimer, USER_TIMER_MINIMUM, nullptr);
+    ::SetTimer(m_hWnd, kIconsTimer, USER_TIMER_MINIMUM, nullptr);
     m_background.Reset(::LoadBitmapA(tw::AfxGetResourceHandle(), MAKEINTRESOURCEA(IDB_BACKGROUND)));
     LoadSkins();
     ShowBootInstalled(IsBootInstalled());
@@ -205,7 +205,9 @@ bool CPanelDlg::OnSysCommand(UINT command) {
 
 void CPanelDlg::OnTimer(UINT_PTR id) {
     ::KillTimer(m_hWnd, id);
-    if (id == kTrayTimer) {
+    if (id == kIconsTimer) {
+        SetIcon(m_icon, true);
+        SetIcon(m_icon, false);
         m_trayIcon.Add(m_hWnd, m_icon, kPanelTitle);
         return;
     }
