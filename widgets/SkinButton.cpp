@@ -45,28 +45,16 @@ void CSkinButton::PreSubclassWindow() {
 }
 
 int CSkinButton::SetIconResource(UINT iconId) {
-    HICON icon = static_cast<HICON>(
-        ::LoadImageA(tw::AfxGetResourceHandle(), MAKEINTRESOURCEA(iconId), IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR));
+    // Loaded at the default size, the icon's size is known without asking for its bitmaps,
+    // which would copy both of them.
+    HICON icon = static_cast<HICON>(::LoadImageA(tw::AfxGetResourceHandle(), MAKEINTRESOURCEA(iconId), IMAGE_ICON, 0,
+                                                 0, LR_DEFAULTCOLOR | LR_DEFAULTSIZE));
     m_icon.Reset(icon);
-    m_iconWidth = m_iconHeight = 0;
-    int result = 0;
-    if (m_icon) {
-        ICONINFO info;
-        if (::GetIconInfo(m_icon.Get(), &info)) {
-            m_iconWidth = static_cast<int>(info.xHotspot) * 2;
-            m_iconHeight = static_cast<int>(info.yHotspot) * 2;
-            if (info.hbmMask)
-                ::DeleteObject(info.hbmMask);
-            if (info.hbmColor)
-                ::DeleteObject(info.hbmColor);
-        } else {
-            m_icon.Reset();
-            result = 1;
-        }
-    }
+    m_iconWidth = m_icon ? ::GetSystemMetrics(SM_CXICON) : 0;
+    m_iconHeight = m_icon ? ::GetSystemMetrics(SM_CYICON) : 0;
     if (m_hWnd)
         Invalidate();
-    return result;
+    return 0;
 }
 
 void CSkinButton::SetTransparent(bool repaint) {

@@ -10,7 +10,7 @@ class CSkinButton : public tw::CButton {
 public:
     CSkinButton();
 
-    // Loads the icon at the system's default icon size; 1 when its size cannot be read.
+    // Loads the icon at the system's default icon size; none when the resource is missing. Always 0.
     int SetIconResource(UINT iconId);
     // Paint a copy of the parent's background under the button.
     void SetTransparent(bool repaint);

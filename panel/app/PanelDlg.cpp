@@ -27,6 +27,11 @@
 namespace {
 const UINT_PTR kStartupTimer = 1;
 const UINT kStartupDelayMs = 800;
+// The window's icons and the notification-area icon wait for this timer: a timer message
+// comes only once the window and its controls have painted. Neither shows in the window
+// (it has no caption), and both are slow: the icon is converted for the window system and
+// adding it to the notification area is a round trip to the shell.
+const UINT_PTR kIconsTimer = 2;
 }  // namespace
 
 CPanelDlg::CPanelDlg()
@@ -52,9 +57,7 @@ BOOL CPanelDlg::OnInitDialog() {
     // No caption bar: the picture is the whole window; the system menu stays reachable.
     ModifyStyle(WS_CAPTION, WS_MINIMIZEBOX, SWP_FRAMECHANGED);
     SetWindowText(kPanelTitle);
-    SetIcon(m_icon, true);
-    SetIcon(m_icon, false);
-    m_trayIcon.Add(m_hWnd, m_icon, kPanelTitle);
+    ::SetTimer(m_hWnd, kIconsTimer, USER_TIMER_MINIMUM, nullptr);
     m_background.Reset(::LoadBitmapA(tw::AfxGetResourceHandle(), MAKEINTRESOURCEA(IDB_BACKGROUND)));
     LoadSkins();
     ShowBootInstalled(IsBootInstalled());
@@ -200,8 +203,14 @@ bool CPanelDlg::OnSysCommand(UINT command) {
     return true;
 }
 
-void CPanelDlg::OnTimer(UINT_PTR) {
-    ::KillTimer(m_hWnd, kStartupTimer);
+void CPanelDlg::OnTimer(UINT_PTR id) {
+    ::KillTimer(m_hWnd, id);
+    if (id == kIconsTimer) {
+        SetIcon(m_icon, true);
+        SetIcon(m_icon, false);
+        m_trayIcon.Add(m_hWnd, m_icon, kPanelTitle);
+        return;
+    }
     if (tw::AfxGetApp()->m_cmdLine == "/h")
         ShowWindow(SW_HIDE);
     CheckPendingDriverRestore(m_hWnd);

@@ -503,6 +503,16 @@ bool TrayIconExists(HWND hwnd) {
     return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
 }
 
+// The icon is added once the window has painted: it may come a moment after the window.
+bool WaitTrayIcon(HWND hwnd) {
+    for (int i = 0; i < 40; ++i) {
+        if (TrayIconExists(hwnd))
+            return true;
+        Pump(50);
+    }
+    return false;
+}
+
 // Opens the icon's menu and picks an item with the keyboard (down: the first, up: the last).
 void PickTrayMenuItem(HWND hwnd, WPARAM key) {
     PostMessageA(hwnd, kTrayMessage, 1026, WM_RBUTTONDOWN);
@@ -537,7 +547,7 @@ void ScenarioTray() {
     HWND hwnd = StartPanel(app, nullptr, "tray: window opens");
     if (!hwnd)
         return;
-    Check(TrayIconExists(hwnd), "the notification-area icon exists");
+    Check(WaitTrayIcon(hwnd), "the notification-area icon exists");
     NOTIFYICONDATAA other = {};
     other.cbSize = NOTIFYICONDATAA_V1_SIZE;
     other.hWnd = hwnd;

@@ -50,6 +50,12 @@ fi
 # seconds for every hidden or closed managed window to be withdrawn; unmanaged,
 # it draws the caption and frame itself, so screenshots show them too.
 "$TW_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+# The desktop process wineboot started read the old setting and keeps it; it
+# goes with the server, which comes back persistent and starts a new desktop
+# under the new setting the first time a program needs one.
+"$WINESERVER" -k >/dev/null 2>&1
+"$WINESERVER" -w >/dev/null 2>&1
+setsid "$WINESERVER" -p </dev/null >>"$state/wineserver.log" 2>&1
 
 # Debian's Wine looks for its own fonts beside, not in, /usr/share/wine/fonts, so
 # the caption buttons, drawn with Marlett, would show the letters "0 1 r";
