@@ -57,8 +57,13 @@ double TimeToWindow(const std::string& program) {
         }
         Sleep(1);
     }
-    TerminateProcess(process.hProcess, 0);
-    WaitForSingleObject(process.hProcess, 5000);
+    // A quit lets the program take its notification-area icon away; a killed panel would
+    // leave a dead icon that the shell then tends to during the next program's start.
+    PostThreadMessageA(process.dwThreadId, WM_QUIT, 0, 0);
+    if (WaitForSingleObject(process.hProcess, 3000) != WAIT_OBJECT_0) {
+        TerminateProcess(process.hProcess, 0);
+        WaitForSingleObject(process.hProcess, 5000);
+    }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return elapsed;
