@@ -170,29 +170,6 @@ void LayOutKest(const std::string& packageKest, bool withBrowserRepair) {
     DeleteFileA("c:\\sysh\\kest\\Repairie.log");
 }
 
-// Titled like the main window, without its install button. (A closed dialog's handle may come
-// back for the main window under Wine, so IsWindow alone does not tell.)
-bool IsFixupDialog(HWND hwnd) { return IsWindow(hwnd) && GetDlgItem(hwnd, 1013) && !GetDlgItem(hwnd, 1011); }
-
-// The dialog goes when its modal run ends, a moment after the command.
-bool WaitFixupDialogGone(HWND dialog) {
-    DWORD end = GetTickCount() + 5000;
-    while (IsFixupDialog(dialog) && static_cast<LONG>(end - GetTickCount()) > 0)
-        Pump(50);
-    return !IsFixupDialog(dialog);
-}
-
-HWND WaitForFixupDialog(const App& app, DWORD ms = 15000) {
-    DWORD end = GetTickCount() + ms;
-    while (static_cast<LONG>(end - GetTickCount()) > 0) {
-        HWND hwnd = WaitForPanel(app, 100);
-        if (IsFixupDialog(hwnd))
-            return hwnd;
-        Pump(50);
-    }
-    return nullptr;
-}
-
 int ProgressPos(HWND dialog) { return static_cast<int>(SendDlgItemMessageA(dialog, 1013, PBM_GETPOS, 0, 0)); }
 
 // Polls until the button is enabled; checks meanwhile that it stays disabled below 10.
@@ -240,7 +217,7 @@ HWND StartAgainWithMissingAutostart(App& app, const std::string& packageKest, bo
     LayOutKest(packageKest, withBrowserRepair);
     WriteProfile(WindowsSettings(), {{"SignRun", "111"}, {"IsRepair", "000"}});
     Start(app, nullptr);
-    return WaitForFixupDialog(app);
+    return WaitForProgressDialog(app, 15000);
 }
 
 void ScenarioFixups(const std::string& packageKest) {
@@ -255,7 +232,7 @@ void ScenarioFixups(const std::string& packageKest) {
 
     App app;
     Start(app, nullptr);
-    HWND dialog = WaitForFixupDialog(app);
+    HWND dialog = WaitForProgressDialog(app, 15000);
     Check(dialog != nullptr, "SignRun 111: the fix-up dialog appears");
     if (!dialog)
         return;
@@ -265,9 +242,9 @@ void ScenarioFixups(const std::string& packageKest) {
     Check(!IsWindowEnabled(GetDlgItem(dialog, 1014)), "修复完成 starts disabled");
     PostMessageA(dialog, WM_CLOSE, 0, 0);
     Pump(300);
-    Check(IsFixupDialog(dialog) && IsWindowVisible(dialog), "WM_CLOSE before the first step does nothing");
+    Check(IsProgressDialog(dialog) && IsWindowVisible(dialog), "WM_CLOSE before the first step does nothing");
     StartCopyThatEnds("second");
-    Check(IsFixupDialog(dialog) && IsWindowVisible(dialog), "a second start finds the fix-up dialog and leaves it");
+    Check(IsProgressDialog(dialog) && IsWindowVisible(dialog), "a second start finds the fix-up dialog and leaves it");
 
     int lastPos = 0;
     for (DWORD end = GetTickCount() + 20000; IsWindow(dialog) && ProgressPos(dialog) < 5 &&
@@ -275,7 +252,7 @@ void ScenarioFixups(const std::string& packageKest) {
         Pump(50);
     PostMessageA(dialog, WM_CLOSE, 0, 0);
     Pump(300);
-    Check(IsFixupDialog(dialog) && IsWindowVisible(dialog), "WM_CLOSE while the steps run does nothing");
+    Check(IsProgressDialog(dialog) && IsWindowVisible(dialog), "WM_CLOSE while the steps run does nothing");
     bool enabled = WaitForDoneButton(dialog, 120000, &lastPos);
     Check(enabled, "修复完成 is enabled at the end (disabled up to progress %d)", lastPos);
     Check(ProgressPos(dialog) == 10, "progress at 10 at the end (got %d)", ProgressPos(dialog));
@@ -302,7 +279,7 @@ void ScenarioFixups(const std::string& packageKest) {
             Check(ValueExists(root, kRunKey, value.name) == value.stays, "%s Run value %s %s",
                   root == HKEY_LOCAL_MACHINE ? "HKLM" : "HKCU", value.name, value.stays ? "stays" : "is deleted");
     SendDlgItemMessageA(dialog, 1014, BM_CLICK, 0, 0);
-    Check(WaitFixupDialogGone(dialog), "修复完成 closes the dialog");
+    Check(WaitProgressDialogGone(dialog), "修复完成 closes the dialog");
     CheckMainWindowAndHandshake(app, "after the fix-ups");
 
     // Without Repairie.bat the sequence goes on to the autostart cleanup; WM_CLOSE now closes.
@@ -313,7 +290,7 @@ void ScenarioFixups(const std::string& packageKest) {
     Check(!ValueExists(HKEY_CURRENT_USER, kRunKey, gone.name), "no Repairie.bat: the missing autostart is deleted");
     if (dialog)
         PostMessageA(dialog, WM_CLOSE, 0, 0);
-    Check(WaitFixupDialogGone(dialog), "WM_CLOSE closes the finished dialog");
+    Check(WaitProgressDialogGone(dialog), "WM_CLOSE closes the finished dialog");
     CheckMainWindowAndHandshake(noBatch, "no Repairie.bat");
     WaitForNetworkLog();
 
@@ -322,7 +299,7 @@ void ScenarioFixups(const std::string& packageKest) {
     dialog = StartAgainWithMissingAutostart(escaped, packageKest, true, gone);
     if (dialog)
         PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
-    Check(dialog && WaitFixupDialogGone(dialog), "Escape ends the fix-up dialog");
+    Check(dialog && WaitProgressDialogGone(dialog), "Escape ends the fix-up dialog");
     CheckMainWindowAndHandshake(escaped, "Escape");
     Check(ValueExists(HKEY_CURRENT_USER, kRunKey, gone.name), "Escape: the autostart cleanup is skipped");
     Check(GetFileAttributesA("c:\\sysh\\kest\\snetcfg.log") == INVALID_FILE_ATTRIBUTES, "Escape: no network command");

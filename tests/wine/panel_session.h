@@ -243,28 +243,40 @@ inline void Click(HWND panel, int id) {
     PostMessageA(panel, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(panel, id)));
 }
 
-// The removal dialog of "卸载引导".
+// The removal dialog of "卸载引导" and the fix-up dialog: the progress bar 1013 without the
+// main window's install button 1011.
+inline bool IsProgressDialog(HWND hwnd) {
+    return IsWindow(hwnd) && GetDlgItem(hwnd, 1013) && !GetDlgItem(hwnd, 1011);
+}
+
 struct DialogSearch {
     DWORD pid;
     HWND found;
 };
 
-inline BOOL CALLBACK FindRemovalDialog(HWND hwnd, LPARAM lParam) {
+inline BOOL CALLBACK FindProgressDialog(HWND hwnd, LPARAM lParam) {
     auto* search = reinterpret_cast<DialogSearch*>(lParam);
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
-    // The main window has a bar 1013 as well, but also the install button 1011.
-    if (pid == search->pid && GetDlgItem(hwnd, 1013) && !GetDlgItem(hwnd, 1011) && IsWindowVisible(hwnd)) {
+    if (pid == search->pid && IsProgressDialog(hwnd) && IsWindowVisible(hwnd)) {
         search->found = hwnd;
         return FALSE;
     }
     return TRUE;
 }
 
-inline HWND WaitForRemovalDialog(const App& app) {
+// The dialog goes when its modal run ends, a moment after the command. A closed dialog's handle
+// may come back for the main window under Wine, so IsWindow alone does not tell.
+inline bool WaitProgressDialogGone(HWND dialog) {
+    for (DWORD end = GetTickCount() + 5000; IsProgressDialog(dialog) && static_cast<LONG>(end - GetTickCount()) > 0;)
+        Pump(50);
+    return !IsProgressDialog(dialog);
+}
+
+inline HWND WaitForProgressDialog(const App& app, DWORD ms = 5000) {
     DialogSearch search = {app.pi.dwProcessId, nullptr};
-    for (DWORD end = GetTickCount() + 5000; !search.found && static_cast<LONG>(end - GetTickCount()) > 0; Pump(20))
-        EnumWindows(&FindRemovalDialog, reinterpret_cast<LPARAM>(&search));
+    for (DWORD end = GetTickCount() + ms; !search.found && static_cast<LONG>(end - GetTickCount()) > 0; Pump(20))
+        EnumWindows(&FindProgressDialog, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
@@ -282,7 +294,7 @@ inline HWND StartRemoval(const App& app, HWND panel, const char* why) {
     Box box = AnswerBox(app, IDOK);
     Check(box.text == "你确定要卸载Tarwen系统修复引导信息吗？" && box.caption == "提示", "%s: confirmation \"%s\"", why,
           box.text.c_str());
-    HWND dialog = WaitForRemovalDialog(app);
+    HWND dialog = WaitForProgressDialog(app);
     Check(dialog != nullptr, "%s: removal dialog opens", why);
     return dialog;
 }

@@ -81,7 +81,7 @@ void StepFixups() {
     const int kDone = 1014;
     App app;
     Start(app, nullptr);
-    HWND dialog = WaitForRemovalDialog(app);
+    HWND dialog = WaitForProgressDialog(app);
     Check(dialog != nullptr, "the fix-up dialog opens");
     if (!dialog)
         return;
