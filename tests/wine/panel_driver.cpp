@@ -324,14 +324,14 @@ void ScenarioInstalled() {
 
 // ------------------------------------------------------------------ dialogs of the panel
 
-struct DialogSearch {
+struct OtherDialogSearch {
     DWORD pid;
     HWND exclude;
     HWND found;
 };
 
 BOOL CALLBACK FindDialogOf(HWND hwnd, LPARAM lParam) {
-    auto* search = reinterpret_cast<DialogSearch*>(lParam);
+    auto* search = reinterpret_cast<OtherDialogSearch*>(lParam);
     char className[32] = {};
     GetClassNameA(hwnd, className, sizeof className);
     DWORD pid = 0;
@@ -348,7 +348,7 @@ BOOL CALLBACK FindDialogOf(HWND hwnd, LPARAM lParam) {
 HWND WaitForDialog(const App& app, HWND mainWindow, DWORD ms = 8000) {
     DWORD end = GetTickCount() + ms;
     while (static_cast<LONG>(end - GetTickCount()) > 0) {
-        DialogSearch search = {app.pi.dwProcessId, mainWindow, nullptr};
+        OtherDialogSearch search = {app.pi.dwProcessId, mainWindow, nullptr};
         EnumWindows(&FindDialogOf, reinterpret_cast<LPARAM>(&search));
         if (search.found)
             return search.found;
