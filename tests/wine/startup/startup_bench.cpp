@@ -1,6 +1,7 @@
 // Times how long a program takes from CreateProcess until its window titled "Tarwen系统修复"
-// is visible and painted, children included; runs the control panel and the minimal dialog alternately and prints the medians
-// and their ratio. Usage: startup_bench <tarwenApp.exe> <minimal_dialog.exe> [runs]
+// is visible and painted, children included. Runs the control panel and the minimal dialog
+// alternately and prints the medians with their quartiles, and the median of the ratios of
+// runs side by side. Usage: startup_bench <tarwenApp.exe> <minimal_dialog.exe> [runs]
 #include <windows.h>
 
 #include <algorithm>
@@ -25,9 +26,13 @@ double NowMs() {
     return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
+// Stops at the first child that waits for a paint: each question is a round trip to the
+// Wine server, which the program being timed needs as well.
 BOOL CALLBACK NoteUnpainted(HWND child, LPARAM unpainted) {
-    if (IsWindowVisible(child) && GetUpdateRect(child, nullptr, FALSE))
+    if (IsWindowVisible(child) && GetUpdateRect(child, nullptr, FALSE)) {
         *reinterpret_cast<bool*>(unpainted) = true;
+        return FALSE;
+    }
     return TRUE;
 }
 
@@ -43,7 +48,8 @@ bool HasAppeared(HWND window) {
 // Milliseconds until the window has appeared; negative when it never does.
 double TimeToWindow(const std::string& program) {
     std::string commandLine = "\"" + program + "\"";
-    STARTUPINFOA startup = {sizeof startup};
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
     double start = NowMs();
     if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
@@ -69,9 +75,10 @@ double TimeToWindow(const std::string& program) {
     return elapsed;
 }
 
-double Median(std::vector<double> values) {
+// The value below which the given share of the values lie (nearest rank).
+double Quantile(std::vector<double> values, double share) {
     std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+    return values[static_cast<size_t>(share * static_cast<double>(values.size() - 1) + 0.5)];
 }
 
 }  // namespace
@@ -84,7 +91,7 @@ int main(int argc, char** argv) {
     int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 11;
     TimeToWindow(argv[1]);  // the first start of each warms the disk cache and the prefix
     TimeToWindow(argv[2]);
-    std::vector<double> panel, minimal;
+    std::vector<double> panel, minimal, ratios;
     for (int i = 0; i < runs; ++i) {
         double a = TimeToWindow(argv[1]);
         Sleep(200);
@@ -96,11 +103,15 @@ int main(int argc, char** argv) {
         }
         panel.push_back(a);
         minimal.push_back(b);
+        ratios.push_back(a / b);  // neighbours in time share the machine's load
     }
-    double p = Median(panel), m = Median(minimal);
-    std::printf("start until the window is visible and painted, median of %d alternating runs\n", runs);
-    std::printf("control panel:   %7.1f ms\n", p);
-    std::printf("minimal dialog:  %7.1f ms\n", m);
-    std::printf("ratio:           %7.2f\n", p / m);
+    std::printf("start until the window is visible and painted, %d alternating runs\n", runs);
+    std::printf("                 median  (quartiles)\n");
+    std::printf("control panel:  %7.1f  (%.1f-%.1f) ms\n", Quantile(panel, 0.5), Quantile(panel, 0.25),
+                Quantile(panel, 0.75));
+    std::printf("minimal dialog: %7.1f  (%.1f-%.1f) ms\n", Quantile(minimal, 0.5), Quantile(minimal, 0.25),
+                Quantile(minimal, 0.75));
+    std::printf("ratio of pairs: %7.2f  (%.2f-%.2f)\n", Quantile(ratios, 0.5), Quantile(ratios, 0.25),
+                Quantile(ratios, 0.75));
     return 0;
 }
