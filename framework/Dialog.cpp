@@ -24,6 +24,7 @@ namespace tw {
 namespace {
 
 CDialog* g_creating = nullptr;  // the dialog that DoModal is creating on this (the UI) thread
+HHOOK g_creationHook = nullptr;  // the hook that attaches it, gone once it has
 
 // Without a dialog procedure the system sends no WM_INITDIALOG; every message has passed the
 // CDialog before it gets here.
@@ -75,12 +76,13 @@ INT_PTR CDialog::DoModal() {
     m_ended = false;
     m_result = -1;
     g_creating = this;
-    HHOOK creationHook = ::SetWindowsHookExA(WH_CBT, &CDialog::AttachOnCreate, nullptr, ::GetCurrentThreadId());
-    HWND hwnd = creationHook ? ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_templateId), owner,
-                                                    &NoDialogProc, 0)
-                             : nullptr;
-    if (creationHook)
-        ::UnhookWindowsHookEx(creationHook);
+    g_creationHook = ::SetWindowsHookExA(WH_CBT, &CDialog::AttachOnCreate, nullptr, ::GetCurrentThreadId());
+    HWND hwnd = g_creationHook ? ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_templateId), owner,
+                                                      &NoDialogProc, 0)
+                               : nullptr;
+    if (g_creationHook)  // the dialog was never created
+        ::UnhookWindowsHookEx(g_creationHook);
+    g_creationHook = nullptr;
     g_creating = nullptr;
     if (hwnd && m_hWnd == hwnd) {
         if (!m_ended && !(GetStyle() & WS_VISIBLE))
@@ -203,12 +205,16 @@ bool CDialog::PreTranslateForDialog(MSG* msg) {
     return ::IsDialogMessageA(m_hWnd, msg) != FALSE;
 }
 
-// The first window created while DoModal waits is the dialog itself; its controls follow.
+// The first window created while DoModal waits is the dialog itself. The hook goes as soon
+// as it is attached: its controls follow, and every hook in the chain costs each of them a
+// round trip to the window system.
 LRESULT CALLBACK CDialog::AttachOnCreate(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_CREATEWND && g_creating) {
         CDialog* dialog = g_creating;
         g_creating = nullptr;
         dialog->SubclassWindow(reinterpret_cast<HWND>(wParam));
+        if (g_creationHook && ::UnhookWindowsHookEx(g_creationHook))
+            g_creationHook = nullptr;
     }
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
