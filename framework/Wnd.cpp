@@ -112,7 +112,21 @@ LRESULT CWnd::DefWindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     return ::DefWindowProcA(m_hWnd, msg, wParam, lParam);
 }
 
-LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) { return DefWindowProc(msg, wParam, lParam); }
+LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    // A window whose client area fills it has no frame to paint, yet the system's frame
+    // painting would still fetch a device context for it: under Wine, round trips to the
+    // server for every control of a dialog at every paint.
+    if (msg == WM_NCPAINT && ClientFillsWindow())
+        return 0;
+    return DefWindowProc(msg, wParam, lParam);
+}
+
+bool CWnd::ClientFillsWindow() const {
+    RECT window, client;
+    if (!::GetWindowRect(m_hWnd, &window) || !::GetClientRect(m_hWnd, &client))
+        return false;
+    return window.right - window.left == client.right && window.bottom - window.top == client.bottom;
+}
 
 bool CWnd::ReflectChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) {
     HWND child = nullptr;

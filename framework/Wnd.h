@@ -57,8 +57,11 @@ protected:
     // Attach() is done; the window procedure is not yet replaced.
     virtual void PreSubclassWindow() {}
     // Every message of the window that reflection left (see Dialog.cpp); the default
-    // calls the previous window procedure.
+    // calls the previous window procedure, except for the frame painting of a window that
+    // has no frame.
     virtual LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
+    // True when the client area is the whole window: no caption, frame, menu or scroll bar.
+    bool ClientFillsWindow() const;
     // The window procedure that was there before this object.
     LRESULT DefWindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
     // Sends a child's notification to the child's object, if it has one.
