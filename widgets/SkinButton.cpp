@@ -2,6 +2,7 @@
 #include "SkinButton.h"
 
 #include "CaptionBreak.h"
+#include "ParentBackground.h"
 
 #include "WinApp.h"
 
@@ -40,7 +41,9 @@ void CSkinButton::PreSubclassWindow() {
         m_checkBox = true;
     if ((style & kTypeBits) == BS_DEFPUSHBUTTON)
         m_default = true;
-    ModifyStyle(kTypeBits, BS_OWNERDRAW, SWP_FRAMECHANGED);
+    // The type is not part of the frame: a repaint, when the button shows, is all it needs.
+    ModifyStyle(kTypeBits, BS_OWNERDRAW, 0);
+    RepaintIfShown();
     CButton::PreSubclassWindow();
 }
 
@@ -52,22 +55,21 @@ int CSkinButton::SetIconResource(UINT iconId) {
     m_icon.Reset(icon);
     m_iconWidth = m_icon ? ::GetSystemMetrics(SM_CXICON) : 0;
     m_iconHeight = m_icon ? ::GetSystemMetrics(SM_CYICON) : 0;
-    if (m_hWnd)
-        Invalidate();
+    RepaintIfShown();
     return 0;
 }
 
 void CSkinButton::SetTransparent(bool repaint) {
     m_transparent = true;
-    DropBackgroundCache();
-    if (repaint && m_hWnd)
-        Invalidate();
+    if (repaint)
+        RepaintIfShown();
 }
 
-void CSkinButton::DropBackgroundCache() {
-    m_cacheSelection.Restore();
-    m_cacheDc.Reset();
-    m_cacheBitmap.Reset();
+void CSkinButton::RepaintIfShown() {
+    // A hidden button is painted whole when it shows; asking now would only cost a round
+    // trip to the window system for each change made while its dialog is being built.
+    if (m_hWnd && ::IsWindowVisible(m_hWnd))
+        Invalidate();
 }
 
 int CSkinButton::DrawBackground(HDC hdc, const RECT& rc) {
@@ -90,25 +92,6 @@ int CSkinButton::DrawBorder(HDC hdc, const RECT& rc) {
     return 0;
 }
 
-void CSkinButton::PaintParentBackground(HDC hdc) {
-    HWND parent = GetParent();
-    tw::ScopedGetDC parentDc(parent);
-    RECT client;
-    ::GetClientRect(m_hWnd, &client);
-    RECT window;
-    ::GetWindowRect(m_hWnd, &window);
-    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&window), 2);
-    int width = client.right - client.left;
-    int height = client.bottom - client.top;
-    if (!m_cacheDc) {
-        m_cacheDc.Reset(::CreateCompatibleDC(parentDc.Get()));
-        m_cacheBitmap.Reset(::CreateCompatibleBitmap(parentDc.Get(), width, height));
-        m_cacheSelection = tw::ScopedSelectObject(m_cacheDc.Get(), m_cacheBitmap.Get());
-        ::BitBlt(m_cacheDc.Get(), 0, 0, width, height, parentDc.Get(), window.left, window.top, SRCCOPY);
-    }
-    ::BitBlt(hdc, 0, 0, width, height, m_cacheDc.Get(), 0, 0, SRCCOPY);
-}
-
 void CSkinButton::DrawItem(const DRAWITEMSTRUCT* item) {
     HDC hdc = item->hDC;
     m_pressed = (item->itemState & ODS_SELECTED) != 0 || (m_checkBox && m_check == 1);
@@ -118,7 +101,7 @@ void CSkinButton::DrawItem(const DRAWITEMSTRUCT* item) {
     RECT rc = item->rcItem;
 
     if (m_transparent)
-        PaintParentBackground(hdc);
+        PaintParentBackground(m_hWnd, hdc, rc);
     else
         DrawBackground(hdc, rc);
 
@@ -199,9 +182,13 @@ void CSkinButton::OnMouseMove(UINT keys, POINT point) {
 void CSkinButton::OnEnable(bool enabled) {
     if (enabled)
         return;
-    HWND parent = GetParent();
-    HWND next = ::GetNextDlgTabItem(parent, m_hWnd, FALSE);
-    ::SetFocus(next ? next : parent);
+    // A disabled button gives its focus away; one without focus has nothing to give, and
+    // setting focus here would activate a window that is still being built.
+    if (::GetFocus() == m_hWnd) {
+        HWND parent = GetParent();
+        HWND next = ::GetNextDlgTabItem(parent, m_hWnd, FALSE);
+        ::SetFocus(next ? next : parent);
+    }
     CancelHover();
 }
 
@@ -251,7 +238,6 @@ LRESULT CSkinButton::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             CancelHover();
         break;
     case WM_ENABLE: OnEnable(wParam != FALSE); break;
-    case WM_SYSCOLORCHANGE: DropBackgroundCache(); break;
     }
     return result;
 }

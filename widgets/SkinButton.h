@@ -12,7 +12,7 @@ public:
 
     // Loads the icon at the system's default icon size; none when the resource is missing. Always 0.
     int SetIconResource(UINT iconId);
-    // Paint a copy of the parent's background under the button.
+    // Paint the parent's own painting under the button.
     void SetTransparent(bool repaint);
 
     bool PreTranslateMessage(MSG* msg) override;
@@ -29,8 +29,7 @@ protected:
 
 private:
     void DrawItem(const DRAWITEMSTRUCT* item);
-    void PaintParentBackground(HDC hdc);
-    void DropBackgroundCache();
+    void RepaintIfShown();
     void CancelHover();
     // After the default processing of the message.
     void OnMouseMove(UINT keys, POINT point);
@@ -52,11 +51,6 @@ private:
     COLORREF m_fillColor;
     tw::CToolTipCtrl m_toolTip;
 
-    // Snapshot of the parent's background under the button. Destroyed in reverse order:
-    // the DC's own bitmap is selected back, then the DC goes, then the snapshot bitmap.
-    tw::UniqueBitmap m_cacheBitmap;
-    tw::UniqueMemoryDc m_cacheDc;
-    tw::ScopedSelectObject m_cacheSelection;
 
     tw::UniqueIcon m_icon;
     int m_iconWidth = 0;
