@@ -8,9 +8,8 @@
 namespace tw {
 
 bool CBitmapButton::LoadBitmaps(UINT upId, UINT pressedId) {
-    HINSTANCE module = AfxGetResourceHandle();
-    m_up.Reset(::LoadBitmapA(module, MAKEINTRESOURCEA(upId)));
-    m_pressed.Reset(::LoadBitmapA(module, MAKEINTRESOURCEA(pressedId)));
+    m_up.Reset(AfxLoadBitmap(upId));
+    m_pressed.Reset(AfxLoadBitmap(pressedId));
     return m_up && m_pressed;
 }
 

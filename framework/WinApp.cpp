@@ -107,6 +107,11 @@ CWinApp* AfxGetApp() { return g_app; }
 
 HINSTANCE AfxGetResourceHandle() { return ::GetModuleHandleA(nullptr); }
 
+HBITMAP AfxLoadBitmap(UINT id) {
+    return static_cast<HBITMAP>(
+        ::LoadImageA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+}
+
 int AfxWinMain(HINSTANCE instance, const char* cmdLine) {
     CWinApp* app = AfxGetApp();
     if (!app)

@@ -37,6 +37,9 @@ bool AnswerDialogColour(UINT msg, WPARAM wParam, LRESULT* result);
 
 CWinApp* AfxGetApp();
 HINSTANCE AfxGetResourceHandle();
+// A bitmap resource of the program as a section in its own format: the screen is not asked
+// to make a copy in its format, which costs round trips to the window system on every load.
+HBITMAP AfxLoadBitmap(UINT id);
 
 // Entry used by WinMain; exposed for the framework's own start.
 int AfxWinMain(HINSTANCE instance, const char* cmdLine);

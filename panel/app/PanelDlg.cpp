@@ -34,8 +34,13 @@ const UINT kStartupDelayMs = 800;
 const UINT_PTR kIconsTimer = 2;
 }  // namespace
 
-CPanelDlg::CPanelDlg()
-    : tw::CDialog(IDD_PANEL), m_icon(::LoadIconA(tw::AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+CPanelDlg::CPanelDlg() : tw::CDialog(IDD_PANEL) {}
+
+HICON CPanelDlg::Icon() {
+    if (!m_icon)
+        m_icon = ::LoadIconA(tw::AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+    return m_icon;
+}
 
 void CPanelDlg::DoDataExchange(tw::CDataExchange& dx) {
     tw::DDX_Control(dx, IDC_REPAIR, m_repairButton);
@@ -58,7 +63,7 @@ BOOL CPanelDlg::OnInitDialog() {
     ModifyStyle(WS_CAPTION, WS_MINIMIZEBOX, SWP_FRAMECHANGED);
     SetWindowText(kPanelTitle);
     ::SetTimer(m_hWnd, kIconsTimer, USER_TIMER_MINIMUM, nullptr);
-    m_background.Reset(::LoadBitmapA(tw::AfxGetResourceHandle(), MAKEINTRESOURCEA(IDB_BACKGROUND)));
+    m_background.Reset(tw::AfxLoadBitmap(IDB_BACKGROUND));
     LoadSkins();
     ShowBootInstalled(IsBootInstalled());
     // The bar never moves: a faint track, not a second white box under the path. A visual
@@ -136,7 +141,7 @@ LRESULT CPanelDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {  // instead of the default
     case WM_PAINT: OnPaint(); return 0;
     case WM_PRINTCLIENT: PaintContent(reinterpret_cast<HDC>(wParam)); return 0;
-    case WM_QUERYDRAGICON: return reinterpret_cast<LRESULT>(m_icon);
+    case WM_QUERYDRAGICON: return reinterpret_cast<LRESULT>(Icon());
     case WM_SYSCOMMAND:
         if (OnSysCommand(static_cast<UINT>(wParam)))
             return 0;
@@ -168,7 +173,7 @@ void CPanelDlg::OnPaint() {
     ::GetClientRect(m_hWnd, &rc);
     int x = (rc.right - rc.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
     int y = (rc.bottom - rc.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
-    ::DrawIcon(dc.Get(), x, y, m_icon);
+    ::DrawIcon(dc.Get(), x, y, Icon());
 }
 
 void CPanelDlg::PaintContent(HDC hdc) {
@@ -206,9 +211,9 @@ bool CPanelDlg::OnSysCommand(UINT command) {
 void CPanelDlg::OnTimer(UINT_PTR id) {
     ::KillTimer(m_hWnd, id);
     if (id == kIconsTimer) {
-        SetIcon(m_icon, true);
-        SetIcon(m_icon, false);
-        m_trayIcon.Add(m_hWnd, m_icon, kPanelTitle);
+        SetIcon(Icon(), true);
+        SetIcon(Icon(), false);
+        m_trayIcon.Add(m_hWnd, Icon(), kPanelTitle);
         return;
     }
     if (tw::AfxGetApp()->m_cmdLine == "/h")

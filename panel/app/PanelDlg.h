@@ -59,6 +59,9 @@ private:
     void AppendAboutToSystemMenu();
     void LoadSkins();
     static void StampInstallationRecords(int number);
+    // The window's icon, loaded at first use: making an icon costs a dozen round trips to the
+    // window system, and the window shows no icon of its own (it has no caption).
+    HICON Icon();
 
     tw::UniqueBitmap m_background;
     CColorLabel m_pathLabel;
@@ -74,5 +77,5 @@ private:
     CPictureButton m_minimizeButton;
     CPictureButton m_hideButton;
     std::string m_path;
-    HICON m_icon;  // shared resource icon, never destroyed
+    HICON m_icon = nullptr;  // shared resource icon, never destroyed; loaded by Icon()
 };
