@@ -162,6 +162,7 @@ LRESULT CDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     LRESULT result = 0;
     switch (msg) {
     case WM_INITDIALOG: return InitDialog();
+    case WM_PRINTCLIENT: PrintBackground(reinterpret_cast<HDC>(wParam)); return 0;
     case WM_COMMAND:
         if (OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)))
             return 0;
@@ -172,6 +173,16 @@ LRESULT CDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         break;
     }
     return CWnd::WindowProc(msg, wParam, lParam);
+}
+
+void CDialog::PrintBackground(HDC hdc) {
+    auto brush = reinterpret_cast<HBRUSH>(
+        ::SendMessageA(m_hWnd, WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(hdc), reinterpret_cast<LPARAM>(m_hWnd)));
+    if (!brush)
+        brush = ::GetSysColorBrush(COLOR_3DFACE);
+    RECT rc;
+    ::GetClientRect(m_hWnd, &rc);
+    ::FillRect(hdc, &rc, brush);
 }
 
 BOOL CDialog::InitDialog() {

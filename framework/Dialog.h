@@ -46,6 +46,10 @@ protected:
 private:
     static LRESULT CALLBACK AttachOnCreate(int code, WPARAM wParam, LPARAM lParam);
     BOOL InitDialog();
+    // WM_PRINTCLIENT: a dialog's client painting is its background, the brush of
+    // WM_CTLCOLORDLG, as the system erases it. The system's dialog procedure paints
+    // nothing for it, which would leave a control that shows its parent through empty.
+    void PrintBackground(HDC hdc);
     bool PreTranslateForDialog(MSG* msg);
     HWND OwnerWindow() const;
 

@@ -8,7 +8,6 @@ void PaintParentBackground(HWND child, HDC hdc, const RECT& rc) {
     int saved = ::SaveDC(hdc);
     ::IntersectClipRect(hdc, rc.left, rc.top, rc.right, rc.bottom);
     ::SetViewportOrgEx(hdc, rc.left - origin.x, rc.top - origin.y, nullptr);
-    ::SendMessageA(parent, WM_ERASEBKGND, reinterpret_cast<WPARAM>(hdc), 0);
     ::SendMessageA(parent, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(hdc), PRF_CLIENT);
     ::RestoreDC(hdc, saved);
 }

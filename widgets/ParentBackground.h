@@ -3,6 +3,6 @@
 #include <windows.h>
 
 // Paints into hdc, clipped to rc (child client coordinates), what the parent shows under the
-// child: its background (WM_ERASEBKGND) and then its client painting (WM_PRINTCLIENT). A parent
-// that does not answer WM_PRINTCLIENT still gives its background.
+// child: its client painting (WM_PRINTCLIENT), which our dialogs answer with their background
+// and any picture they paint over it.
 void PaintParentBackground(HWND child, HDC hdc, const RECT& rc);
