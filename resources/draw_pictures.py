@@ -337,9 +337,21 @@ def browse_button(pressed):
     return keyed(img)
 
 
+def save_bmp32(img, path):
+    """32 bits a pixel (blue, green, red, unused): the format of the screen, so the panel loads
+    and stretches the picture without converting every pixel."""
+    w, h = img.size
+    bgr = img.convert("RGB").tobytes("raw", "BGR")
+    pixels = b"".join(
+        b"".join(bgr[(y * w + x) * 3:(y * w + x) * 3 + 3] + b"\0" for x in range(w)) for y in rows_bottom_up(h))
+    info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 32, 0, len(pixels), 3780, 3780, 0, 0)
+    with open(path, "wb") as out:
+        out.write(struct.pack("<2sIHHI", b"BM", 14 + len(info) + len(pixels), 0, 0, 14 + len(info)) + info + pixels)
+
+
 def main():
     os.makedirs(OUT, exist_ok=True)
-    background().save(os.path.join(OUT, "background.bmp"))
+    save_bmp32(background(), os.path.join(OUT, "background.bmp"))
     caption_button("hide", False).save(os.path.join(OUT, "hide_up.bmp"))
     caption_button("hide", True).save(os.path.join(OUT, "hide_down.bmp"))
     caption_button("minimise", False).save(os.path.join(OUT, "minimize_up.bmp"))
