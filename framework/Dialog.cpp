@@ -14,7 +14,8 @@
 //    (CPanelDlg::OnCommand -> OnInstall), colour requests -> the registered dialog colours.
 // 4. The default: CWnd::WindowProc calls the procedure that was there before, the system's
 //    dialog box procedure (DefDlgProc), for whatever no handler took.
-// Dialogs that are not ours (message boxes) get the registered colours from WinApp.cpp's hook.
+// Dialogs that are not ours (message boxes) get the registered colours from WinApp.cpp's hook,
+// which stands aside while DoModal makes a template's controls.
 #include "Dialog.h"
 
 #include "WinApp.h"
@@ -76,6 +77,7 @@ INT_PTR CDialog::DoModal() {
     m_ended = false;
     m_result = -1;
     g_creating = this;
+    PauseDialogColourHook();
     g_creationHook = ::SetWindowsHookExA(WH_CBT, &CDialog::AttachOnCreate, nullptr, ::GetCurrentThreadId());
     HWND hwnd = g_creationHook ? ::CreateDialogParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_templateId), owner,
                                                       &NoDialogProc, 0)
@@ -84,6 +86,7 @@ INT_PTR CDialog::DoModal() {
         ::UnhookWindowsHookEx(g_creationHook);
     g_creationHook = nullptr;
     g_creating = nullptr;
+    ResumeDialogColourHook();
     if (hwnd && m_hWnd == hwnd) {
         if (!m_ended && !(GetStyle() & WS_VISIBLE))
             ShowWindow(SW_SHOWNORMAL);
@@ -161,7 +164,9 @@ bool CDialog::OnCommand(int id, int, HWND) {
 LRESULT CDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     LRESULT result = 0;
     switch (msg) {
-    case WM_INITDIALOG: return InitDialog();
+    case WM_INITDIALOG:
+        ResumeDialogColourHook();  // the controls are made; a message box may follow
+        return InitDialog();
     case WM_PRINTCLIENT: PrintBackground(reinterpret_cast<HDC>(wParam)); return 0;
     case WM_COMMAND:
         if (OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)))

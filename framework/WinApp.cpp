@@ -14,6 +14,7 @@ CWinApp* g_app = nullptr;
 HBRUSH g_dialogBrush = nullptr;
 COLORREF g_dialogText = RGB(0, 0, 0);
 HHOOK g_colourHook = nullptr;
+bool g_colourHookPaused = false;
 const char kOldProcProp[] = "TwColourOldProc";
 
 bool IsDialogBoxClass(HWND hwnd) {
@@ -99,8 +100,22 @@ void CWinApp::SetDialogBkColor(COLORREF background, COLORREF text) {
     if (old)
         ::DeleteObject(old);
     g_dialogText = text;
-    if (!g_colourHook)
+    if (!g_colourHook && !g_colourHookPaused)
         g_colourHook = ::SetWindowsHookExA(WH_CBT, &ColourCbtHook, nullptr, ::GetCurrentThreadId());
+}
+
+void PauseDialogColourHook() {
+    if (!g_colourHook || !::UnhookWindowsHookEx(g_colourHook))
+        return;
+    g_colourHook = nullptr;
+    g_colourHookPaused = true;
+}
+
+void ResumeDialogColourHook() {
+    if (!g_colourHookPaused)
+        return;
+    g_colourHookPaused = false;
+    g_colourHook = ::SetWindowsHookExA(WH_CBT, &ColourCbtHook, nullptr, ::GetCurrentThreadId());
 }
 
 CWinApp* AfxGetApp() { return g_app; }

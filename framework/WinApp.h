@@ -34,6 +34,12 @@ public:
 // STATIC, BTN): true with the brush in *result; false when none are registered or the
 // request is of another kind.
 bool AnswerDialogColour(UINT msg, WPARAM wParam, LRESULT* result);
+// The hook that colours other dialogs stands aside while a dialog of ours makes the controls
+// of its template: no other dialog can appear then, and every hook in the chain costs each
+// control a round trip to the window system. CDialog pauses it before creating and resumes
+// it at WM_INITDIALOG (or when creation failed). Both do nothing when there is nothing to do.
+void PauseDialogColourHook();
+void ResumeDialogColourHook();
 
 CWinApp* AfxGetApp();
 HINSTANCE AfxGetResourceHandle();

@@ -100,8 +100,9 @@ COLORREF g_boxTextColour = CLR_INVALID;
 
 LRESULT CALLBACK MessageBoxHook(int code, WPARAM wParam, LPARAM lParam) {
     char className[16] = {};
-    if (code == HCBT_ACTIVATE && GetClassNameA(reinterpret_cast<HWND>(wParam), className, sizeof className) &&
-        lstrcmpA(className, "#32770") == 0) {
+    // The first dialog box activated is the message box; the dialog under it may follow.
+    if (code == HCBT_ACTIVATE && g_boxColour == CLR_INVALID &&
+        GetClassNameA(reinterpret_cast<HWND>(wParam), className, sizeof className) && lstrcmpA(className, "#32770") == 0) {
         HWND box = reinterpret_cast<HWND>(wParam);
         HDC hdc = GetDC(box);
         g_boxColour = BrushColour(reinterpret_cast<HBRUSH>(SendMessageA(box, WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(hdc),
@@ -122,19 +123,35 @@ void TestDialogColours() {
     Check(g_boxColour == kGrey, "message box background is the registered grey (%06lx)", g_boxColour);
     Check(g_boxTextColour == RGB(0, 0, 0), "message box text is black (%06lx)", g_boxTextColour);
 
-    COLORREF dialogColour = CLR_INVALID, radioColour = CLR_INVALID;
+    COLORREF dialogColour = CLR_INVALID, radioColour = CLR_INVALID, printedColour = CLR_INVALID;
+    g_boxColour = CLR_INVALID;
     ScriptedDialog dialog(IDD_CLOSE_CHOICE, [&](ScriptedDialog& self) {
         HDC hdc = GetDC(self.m_hWnd);
         dialogColour = BrushColour(reinterpret_cast<HBRUSH>(
             self.SendMessage(WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(hdc), reinterpret_cast<LPARAM>(self.m_hWnd))));
         radioColour = BrushColour(reinterpret_cast<HBRUSH>(self.SendMessage(
             WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(hdc), reinterpret_cast<LPARAM>(self.GetDlgItem(IDC_RUN_BACKGROUND)))));
+        // A control that shows its parent through asks for the parent's client painting.
+        HDC memory = CreateCompatibleDC(hdc);
+        HBITMAP bitmap = CreateCompatibleBitmap(hdc, 8, 8);
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        self.SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
+        printedColour = GetPixel(memory, 4, 4);
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+        DeleteDC(memory);
         ReleaseDC(self.m_hWnd, hdc);
+        // The colour hook stood aside while the template's controls were made; it is back.
+        g_boxHook = SetWindowsHookExA(WH_CBT, &MessageBoxHook, nullptr, GetCurrentThreadId());
+        MessageBoxA(self.m_hWnd, "colour", "提示", MB_OK);
+        UnhookWindowsHookEx(g_boxHook);
         self.EndDialog(IDOK);
     });
     dialog.DoModal();
     Check(dialogColour == kGrey, "our dialogs get the grey background (%06lx)", dialogColour);
     Check(radioColour == kGrey, "and their buttons' colour requests too (%06lx)", radioColour);
+    Check(printedColour == kGrey, "a dialog prints its client area in its background colour (%06lx)", printedColour);
+    Check(g_boxColour == kGrey, "a message box over our dialog gets the grey too (%06lx)", g_boxColour);
 }
 
 void TestSkinButton() {
