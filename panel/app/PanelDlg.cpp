@@ -140,6 +140,10 @@ BOOL CPanelDlg::DestroyWindow() {
 LRESULT CPanelDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {  // instead of the default
     case WM_PAINT: OnPaint(); return 0;
+    case WM_ERASEBKGND:  // the picture covers the whole window; grey first would be wasted
+        if (m_background && !IsIconic())
+            return TRUE;
+        break;
     case WM_PRINTCLIENT: PaintContent(reinterpret_cast<HDC>(wParam)); return 0;
     case WM_QUERYDRAGICON: return reinterpret_cast<LRESULT>(Icon());
     case WM_SYSCOMMAND:
