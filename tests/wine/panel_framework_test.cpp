@@ -222,7 +222,13 @@ void TestSkinButton() {
             return corners;
         };
         Corners plain = draw(0);
-        Check(plain.topLeft != RGB(255, 255, 255), "transparent button paints the parent's background (%06lx)", plain.topLeft);
+        HDC dialogDc = GetDC(self.m_hWnd);
+        COLORREF parentColour = BrushColour(reinterpret_cast<HBRUSH>(self.SendMessage(
+            WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(dialogDc), reinterpret_cast<LPARAM>(self.m_hWnd))));
+        ReleaseDC(self.m_hWnd, dialogDc);
+        Check(plain.topLeft == parentColour && plain.bottomRight == parentColour,
+              "transparent button paints the parent's background (%06lx, the dialog's is %06lx)", plain.topLeft,
+              parentColour);
         Check(plain.topLeft != light || plain.bottomRight != dark, "no frame while the mouse is elsewhere");
 
         SendMessageA(hwnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(5, 5));
@@ -244,6 +250,18 @@ void TestSkinButton() {
         self.EndDialog(IDOK);
     });
     dialog.DoModal();
+
+    // A button disabled while another control has the focus leaves the focus there.
+    CSkinButton uninstall;
+    ScriptedDialog panel(IDD_PANEL, [&](ScriptedDialog& self) {
+        uninstall.SubclassWindow(self.GetDlgItem(IDC_UNINSTALL));
+        HWND install = self.GetDlgItem(IDC_INSTALL);
+        SetFocus(install);
+        uninstall.EnableWindow(FALSE);
+        Check(GetFocus() == install, "disabling a button without the focus leaves the focus where it was");
+        self.EndDialog(IDOK);
+    });
+    panel.DoModal();
 }
 
 // Counts the commands that reach it as a control.
