@@ -357,13 +357,6 @@ HWND WaitForDialog(const App& app, HWND mainWindow, DWORD ms = 8000) {
     return nullptr;
 }
 
-bool WaitGone(HWND hwnd, DWORD ms = 5000) {
-    DWORD end = GetTickCount() + ms;
-    while (IsWindow(hwnd) && IsWindowVisible(hwnd) && static_cast<LONG>(end - GetTickCount()) > 0)
-        Pump(50);
-    return !IsWindow(hwnd) || !IsWindowVisible(hwnd);
-}
-
 BOOL CALLBACK CollectStaticText(HWND hwnd, LPARAM lParam) {
     char className[32] = {}, text[512] = {};
     GetClassNameA(hwnd, className, sizeof className);
@@ -385,7 +378,7 @@ void ExpectNotice(const App& app, HWND mainWindow, const char* expected, const c
     Check(text == expected, "%s: notice \"%s\" (got \"%s\")", why, expected, text.c_str());
     if (box) {
         PostMessageA(box, WM_COMMAND, IDOK, 0);
-        Check(WaitGone(box), "%s: notice closes", why);
+        Check(WaitHidden(box, 5000), "%s: notice closes", why);
     }
 }
 
@@ -425,7 +418,7 @@ void BrowseTo(const App& app, HWND hwnd, const void* selection, size_t size, BOO
     SendMessageA(browser, BFFM_SETSELECTIONA, isPath, reinterpret_cast<LPARAM>(remote));
     Pump(300);
     PostMessageA(browser, WM_COMMAND, IDOK, 0);
-    Check(WaitGone(browser), "%s: the folder browser closes", why);
+    Check(WaitHidden(browser, 5000), "%s: the folder browser closes", why);
     Pump(300);
     VirtualFreeEx(app.pi.hProcess, remote, 0, MEM_RELEASE);
 }
@@ -538,7 +531,7 @@ void CloseAboutWithOk(HWND about, const char* why) {
     if (!about)
         return;
     PostMessageA(about, WM_COMMAND, IDOK, 0);
-    Check(WaitGone(about), "%s: OK closes the about box", why);
+    Check(WaitHidden(about, 5000), "%s: OK closes the about box", why);
 }
 
 void ScenarioTray() {
@@ -571,7 +564,7 @@ void ScenarioTray() {
     if (choice) {
         Check(IsDlgButtonChecked(choice, 1019) == BST_CHECKED, "\"后台运行（建议选择此项）\" is checked");
         PostMessageA(choice, WM_KEYDOWN, VK_ESCAPE, 0);
-        Check(WaitGone(choice), "Escape closes the close choice");
+        Check(WaitHidden(choice, 5000), "Escape closes the close choice");
         Check(IsWindowVisible(hwnd) && app.Running(), "Escape keeps the window as it was");
     }
 
@@ -582,7 +575,7 @@ void ScenarioTray() {
         Pump(300);
         SaveShot(CaptureWindow(choice), "panel_close_choice.png");
         PostMessageA(choice, WM_COMMAND, IDOK, 0);
-        Check(WaitGone(choice) && WaitHidden(hwnd, 2000), "OK with background hides the window");
+        Check(WaitHidden(choice, 5000) && WaitHidden(hwnd, 2000), "OK with background hides the window");
         Check(app.Running() && TrayIconExists(hwnd), "in the background: running, icon stays");
     }
 
