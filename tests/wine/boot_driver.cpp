@@ -19,9 +19,11 @@
 #include "Removal.h"
 #include "UninstallFiles.h"
 #include "panel_session.h"
+#include "registry_values.h"
 #include "wine_check.h"
 
 using namespace panel_session;
+using namespace registry_values;
 
 namespace {
 
@@ -127,32 +129,9 @@ std::string Slot(const std::string& file, int slot) {
     return std::string(file.c_str() + slot * 100, strnlen(file.c_str() + slot * 100, 100));
 }
 
-bool ReadValue(const char* path, const char* name, std::string* data) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    tw::UniqueKey owned(key);
-    char buffer[1024];
-    DWORD size = sizeof buffer;
-    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS)
-        return false;
-    data->assign(buffer, size);
-    return true;
-}
-
-void SetValue(const char* path, const char* name, DWORD type, const std::string* data) {
-    HKEY key = nullptr;
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-    tw::UniqueKey owned(key);
-    if (data)
-        RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(data->data()), static_cast<DWORD>(data->size()));
-    else
-        RegDeleteValueA(key, name);
-}
-
 std::string BootExecute() {
     std::string value;
-    ReadValue(kSessionManager, "BootExecute", &value);
+    ReadValue(HKEY_LOCAL_MACHINE, kSessionManager, "BootExecute", &value);
     return value;
 }
 
@@ -187,8 +166,8 @@ void LayOutCleanMachine() {
     WriteBytes(kBootIni, kOriginalBootIni);
     for (size_t i = 0; i < 4; ++i)
         WriteBytes(Windows() + "\\repair\\" + kRepairHives[i], Pattern(kRepairSizes[i], static_cast<int>(i) * 31));
-    SetValue(kSessionManager, "BootExecute", REG_MULTI_SZ, &kAutocheckOnly);
-    SetValue(kRunKey, kRunValue, REG_SZ, nullptr);
+    SetValue(HKEY_LOCAL_MACHINE, kSessionManager, "BootExecute", REG_MULTI_SZ, kAutocheckOnly);
+    DeleteValue(HKEY_LOCAL_MACHINE, kRunKey, kRunValue);
     RemovePath(kAppFolder);
     std::filesystem::create_directories(kAppFolder);
     CopyFileA(g_builtApp.c_str(), (std::string(kAppFolder) + "\\tarwenApp.exe").c_str(), FALSE);
@@ -235,7 +214,7 @@ void CheckFirstInstallation() {
     }
     Check((GetFileAttributesA(kDriveSettings) & FILE_ATTRIBUTE_HIDDEN) != 0, "c:\\wispdata.dat hidden");
     std::string run;
-    Check(ReadValue(kRunKey, kRunValue, &run) && run == std::string(kAppFolder) + "\\tarwenApp.exe /h" + '\0',
+    Check(ReadValue(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, &run) && run == std::string(kAppFolder) + "\\tarwenApp.exe /h" + '\0',
           "Run value %s", run.c_str());
     std::string expected;
     for (size_t i = 0; i < 4; ++i) {
@@ -330,7 +309,7 @@ void ScenarioInstall() {
 
     // BootExecute unreadable: the registry message alone, nothing touched.
     LayOutCleanMachine();
-    SetValue(kSessionManager, "BootExecute", REG_MULTI_SZ, nullptr);
+    DeleteValue(HKEY_LOCAL_MACHINE, kSessionManager, "BootExecute");
     box = Install("BootExecute missing");
     Check(box.text == "不能读写注册表，可能你在杀毒软件中禁止本程序读写注册表" && box.caption == "错误提示",
           "BootExecute missing: \"%s\" (%s)", box.text.c_str(), box.caption.c_str());
@@ -364,7 +343,7 @@ void CleanUp() {
         DeleteFileA(path);
     }
     RemoveSettings();
-    SetValue(kSessionManager, "BootExecute", REG_MULTI_SZ, nullptr);
+    DeleteValue(HKEY_LOCAL_MACHINE, kSessionManager, "BootExecute");
 }
 
 // ------------------------------------------------------------------ boot menu and tree removal
@@ -509,7 +488,7 @@ void ScenarioUninstall() {
     Check(!Exists(windows + "\\twsafe"), "removal: the snapshot store is gone");
     Check(!Exists(windows + "\\system32\\twrepair.exe"), "removal: system32\\twrepair.exe is gone");
     std::string run;
-    Check(!ReadValue(kRunKey, kRunValue, &run), "removal: the Run value is gone");
+    Check(!ReadValue(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, &run), "removal: the Run value is gone");
     std::string ini = ReadBytes(kBootIni);
     Check(CountKey(ini, "c:\\wrldr") == 0 && CountKey(ini, "c:\\sysh\\kest\\BOOTSECT.cdr") == 0 &&
               ini.find("timeout=10") != std::string::npos,
@@ -530,7 +509,7 @@ void ScenarioRestart() {
     LayOutCleanMachine();
     SetBackup0("2");
     const std::string autostart = std::string(kAppFolder) + "\\tarwenApp.exe /h";
-    SetValue(kRunKey, kRunValue, REG_SZ, &autostart);
+    SetValue(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, REG_SZ, autostart + '\0');
     App app;
     HWND panel = StartPanel(app, nullptr, "restart: panel opens");
     if (!panel)
@@ -576,7 +555,7 @@ void ScenarioRestore() {
         EndWithEscape(app, panel);
         auto settings = ReadProfile(WindowsSettings());
         std::string run;
-        bool hasRun = ReadValue(kRunKey, kRunValue, &run);
+        bool hasRun = ReadValue(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, &run);
         if (c.restores) {
             Check(ReadBytes(kDriverLog) == "/restore\n", "IsRepair 333: the driver tool restores (log %s)", ReadBytes(kDriverLog).c_str());
             Check(settings["IsRepair"] == "000" && settings["userpath"].rfind("\\??\\C:\\", 0) == 0,
@@ -635,7 +614,7 @@ void ScenarioLibrary() {
     Check(!Exists("c:\\sysh\\kest") && !Exists(windows + "\\twsafe") && !Exists(windows + "\\system32\\twrepair.exe"),
           "the package, the snapshot store and system32\\twrepair.exe are gone");
     std::string run;
-    Check(!ReadValue(kRunKey, kRunValue, &run) && !KeyExists(kRunSubkey), "the Run value and the subkey of its name are gone");
+    Check(!ReadValue(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, &run) && !KeyExists(kRunSubkey), "the Run value and the subkey of its name are gone");
     std::string ini = ReadBytes(kBootIni);
     Check(CountKey(ini, "c:\\wrldr") == 0 && CountKey(ini, "c:\\sysh\\kest\\BOOTSECT.cdr") == 0 &&
               ini.find("timeout=10") != std::string::npos,
@@ -677,7 +656,7 @@ void ScenarioLibraryPanels() {
 
     // A panel that ignores the quit message is terminated after it, by the autostart value's
     // image; a program of the same file name elsewhere keeps running.
-    SetValue(kRunKey, kRunValue, REG_SZ, &autostart);
+    SetValue(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, REG_SZ, autostart + '\0');
     DeleteFileA(kQuitLog);
     Process stubborn, elsewhere;
     stubborn.Start(std::string(kAppFolder) + "\\tarwenApp.exe");
@@ -752,7 +731,7 @@ void ScenarioLibraryErrors() {
     LONG result = CallUninstallFiles();
     Check(result == ERROR_SHARING_VIOLATION, "file in use: the sharing violation comes back (got %ld)", result);
     std::string run;
-    Check(Exists("c:\\sysh\\kest\\WRLDR") && !Exists(windows + "\\twsafe") && !ReadValue(kRunKey, kRunValue, &run) &&
+    Check(Exists("c:\\sysh\\kest\\WRLDR") && !Exists(windows + "\\twsafe") && !ReadValue(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, &run) &&
               CountKey(ReadBytes(kBootIni), "c:\\wrldr") == 0,
           "file in use: it stays, the other steps ran");
     CloseHandle(held);
@@ -760,7 +739,7 @@ void ScenarioLibraryErrors() {
     Check(result == 0 && !Exists("c:\\sysh\\kest"), "file released: the next call removes it and returns 0 (got %ld)", result);
 
     // No right to set values in the Run key: the access error, the value stays.
-    SetValue(kRunKey, kRunValue, REG_SZ, &autostart);
+    SetValue(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, REG_SZ, autostart + '\0');
     {
         RunKeyDenial denial;
         HKEY probe = nullptr;
@@ -769,10 +748,10 @@ void ScenarioLibraryErrors() {
         Check(denial.Applied() && opened == ERROR_ACCESS_DENIED, "the Run key denies KEY_SET_VALUE (open: %ld)", opened);
         result = CallUninstallFiles();
         Check(result == ERROR_ACCESS_DENIED, "denied: the access error comes back (got %ld)", result);
-        Check(ReadValue(kRunKey, kRunValue, &run), "denied: the Run value stays");
+        Check(ReadValue(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, &run), "denied: the Run value stays");
     }
     result = CallUninstallFiles();
-    Check(result == 0 && !ReadValue(kRunKey, kRunValue, &run), "rights back: the value goes, 0 (got %ld)", result);
+    Check(result == 0 && !ReadValue(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, &run), "rights back: the value goes, 0 (got %ld)", result);
     CleanUp();
 }
 

@@ -7,9 +7,11 @@
 #include <shlwapi.h>
 
 #include "panel_session.h"
+#include "registry_values.h"
 #include "wine_check.h"
 
 using namespace panel_session;
+using namespace registry_values;
 
 namespace {
 
@@ -20,16 +22,10 @@ const char kNetwork[] = "SYSTEM\\CurrentControlSet\\Control\\Network";
 const char kNetworkClass[] = "SYSTEM\\CurrentControlSet\\Control\\Network\\{TwFixClass}";
 const char kNetworkBare[] = "SYSTEM\\CurrentControlSet\\Control\\Network\\TwFixBare";
 
-void SetValue(HKEY root, const std::string& path, const char* name, DWORD type, const std::string& data) {
-    HKEY key;
-    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
-        Check(false, "create key %s", path.c_str());
-        return;
-    }
-    // The system counts a NUL that follows string data; the sentinel keeps data without one as it is.
-    std::string buffer = data + '#';
-    RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(buffer.data()), static_cast<DWORD>(data.size()));
-    RegCloseKey(key);
+// Lays out one value of the scenario; a failure is a failed check.
+void LayOutValue(HKEY root, const std::string& path, const char* name, DWORD type, const std::string& data) {
+    if (!SetValue(root, path, name, type, data))
+        Check(false, "lay out %s\\%s", path.c_str(), name);
 }
 
 // Text data with its NUL, as the system stores strings.
@@ -100,14 +96,6 @@ bool ValueExists(HKEY root, const char* path, const char* name) {
     return exists;
 }
 
-void DeleteValue(HKEY root, const char* path, const char* name) {
-    HKEY key;
-    if (RegOpenKeyExA(root, path, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
-        return;
-    RegDeleteValueA(key, name);
-    RegCloseKey(key);
-}
-
 // Services with present and missing image files, and the network components that name them.
 void LayOutServices() {
     struct Service {
@@ -127,16 +115,16 @@ void LayOutServices() {
         {"TwFixSvc6Later", REG_SZ, "%SystemRoot%\\system32\\drivers\\twfixlater.sys", "0005", "tw_later", "TwFixSvc6Later"},
     };
     for (const Service& service : services) {
-        SetValue(HKEY_LOCAL_MACHINE, std::string(kServices) + "\\" + service.name, "ImagePath", service.type,
+        LayOutValue(HKEY_LOCAL_MACHINE, std::string(kServices) + "\\" + service.name, "ImagePath", service.type,
                  Sz(service.imagePath));
         if (!service.componentKey)
             continue;
         std::string component = std::string(kNetworkClass) + "\\" + service.componentKey;
-        SetValue(HKEY_LOCAL_MACHINE, component, "ComponentId", REG_SZ, Sz(service.componentId));
-        SetValue(HKEY_LOCAL_MACHINE, component + "\\Ndi", "Service", REG_SZ, Sz(service.serviceValue));
+        LayOutValue(HKEY_LOCAL_MACHINE, component, "ComponentId", REG_SZ, Sz(service.componentId));
+        LayOutValue(HKEY_LOCAL_MACHINE, component + "\\Ndi", "Service", REG_SZ, Sz(service.serviceValue));
     }
     // A key that names a service but holds no ComponentId, nor does any key above it.
-    SetValue(HKEY_LOCAL_MACHINE, std::string(kNetworkBare) + "\\Ndi", "Service", REG_SZ, Sz("TwFixSvc1Bare"));
+    LayOutValue(HKEY_LOCAL_MACHINE, std::string(kNetworkBare) + "\\Ndi", "Service", REG_SZ, Sz("TwFixSvc1Bare"));
 }
 
 void RemoveFixupLayout() {
@@ -213,7 +201,7 @@ std::string WaitForNetworkLog() {
 // One missing autostart value in HKCU and SignRun "111"; returns the fix-up dialog.
 HWND StartAgainWithMissingAutostart(App& app, const std::string& packageKest, bool withBrowserRepair,
                                     const RunValue& gone) {
-    SetValue(HKEY_CURRENT_USER, kRunKey, gone.name, gone.type, gone.data);
+    LayOutValue(HKEY_CURRENT_USER, kRunKey, gone.name, gone.type, gone.data);
     LayOutKest(packageKest, withBrowserRepair);
     WriteProfile(WindowsSettings(), {{"SignRun", "111"}, {"IsRepair", "000"}});
     Start(app, nullptr);
@@ -226,7 +214,7 @@ void ScenarioFixups(const std::string& packageKest) {
     LayOutServices();
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
         for (const RunValue& value : FixupRunValues())
-            SetValue(root, kRunKey, value.name, value.type, value.data);
+            LayOutValue(root, kRunKey, value.name, value.type, value.data);
     LayOutKest(packageKest, true);
     WriteProfile(WindowsSettings(), {{"SignRun", "111"}, {"IsRepair", "000"}, {"Backup0", "1"}});
 

@@ -11,10 +11,12 @@
 
 #include "ProfileStream.h"
 #include "Registration.h"
+#include "registry_values.h"
 #include "wine_check.h"
 
 namespace {
 
+using namespace registry_values;
 using Bytes = std::string;
 
 const char kSessionManagerKey[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
@@ -49,28 +51,6 @@ struct Key {
     Key& operator=(const Key&) = delete;
 };
 
-// False when the value is missing.
-bool ReadValue(const char* path, const char* name, Bytes* data, DWORD* type) {
-    Key key(path);
-    char buffer[2048];
-    DWORD size = sizeof buffer;
-    if (::RegQueryValueExA(key.handle, name, nullptr, type, reinterpret_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS)
-        return false;
-    data->assign(buffer, size);
-    return true;
-}
-
-void SetValue(const char* path, const char* name, DWORD type, const Bytes& data) {
-    Key key(path);
-    ::RegSetValueExA(key.handle, name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
-                     static_cast<DWORD>(data.size()));
-}
-
-void DeleteValue(const char* path, const char* name) {
-    Key key(path);
-    ::RegDeleteValueA(key.handle, name);
-}
-
 // A list of exactly size bytes: the autocheck string, then filler strings.
 Bytes ListOfSize(size_t size) {
     Bytes list = List({"autocheck autochk *"});
@@ -87,7 +67,7 @@ Bytes ListOfSize(size_t size) {
 void CheckBootExecute() {
     Bytes saved;
     DWORD savedType = 0;
-    bool hadValue = ReadValue(kSessionManagerKey, "BootExecute", &saved, &savedType);
+    bool hadValue = ReadValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, "BootExecute", &saved, &savedType);
 
     const Bytes autocheck = List({"autocheck autochk *"});
     const Bytes registered = List({"autocheck autochk *", "twrepair r"});
@@ -114,13 +94,13 @@ void CheckBootExecute() {
     };
     for (const Row& row : rows) {
         if (row.before.empty())
-            DeleteValue(kSessionManagerKey, "BootExecute");
+            DeleteValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, "BootExecute");
         else
-            SetValue(kSessionManagerKey, "BootExecute", REG_MULTI_SZ, row.before);
+            SetValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, "BootExecute", REG_MULTI_SZ, row.before);
         bool result = RegisterBootExecute();
         Bytes after;
         DWORD type = 0;
-        bool present = ReadValue(kSessionManagerKey, "BootExecute", &after, &type);
+        bool present = ReadValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, "BootExecute", &after, &type);
         Check(result == row.result, "RegisterBootExecute, %s: returns %d", row.what, result);
         if (row.after.empty()) {
             Check(!present, "RegisterBootExecute, %s: no value created", row.what);
@@ -130,9 +110,9 @@ void CheckBootExecute() {
         }
     }
     if (hadValue)
-        SetValue(kSessionManagerKey, "BootExecute", savedType, saved);
+        SetValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, "BootExecute", savedType, saved);
     else
-        DeleteValue(kSessionManagerKey, "BootExecute");
+        DeleteValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, "BootExecute");
 }
 
 // ------------------------------------------------------------------ autostart
@@ -146,7 +126,7 @@ void CheckAutoRun(const char* self) {
     Check(::CopyFileA(self, panel.c_str(), FALSE) != FALSE, "copy the driver to %s", panel.c_str());
 
     { Key run(kRunKeyPath); }  // Windows has the key; make sure Wine's prefix does too
-    DeleteValue(kRunKeyPath, kAutoRunValueName);
+    DeleteValue(HKEY_LOCAL_MACHINE, kRunKeyPath, kAutoRunValueName);
 
     std::string command = "\"" + panel + "\" setautorun";
     STARTUPINFOA startup = {};
@@ -163,7 +143,7 @@ void CheckAutoRun(const char* self) {
 
     Bytes data;
     DWORD type = 0;
-    bool present = ReadValue(kRunKeyPath, kAutoRunValueName, &data, &type);
+    bool present = ReadValue(HKEY_LOCAL_MACHINE, kRunKeyPath, kAutoRunValueName, &data, &type);
     const Bytes expected = panel + " /h" + '\0';
     Check(present && type == REG_SZ && data == expected, "SetAutoRun: [%s] type %u", Show(data).c_str(),
           static_cast<unsigned>(type));
@@ -177,7 +157,7 @@ void CheckAutoRun(const char* self) {
     Check(wide, "SetAutoRun: the value's name reads as the product name in UTF-16");
 
     RemoveAutoRun();
-    Check(!ReadValue(kRunKeyPath, kAutoRunValueName, &data, &type), "RemoveAutoRun: value gone");
+    Check(!ReadValue(HKEY_LOCAL_MACHINE, kRunKeyPath, kAutoRunValueName, &data, &type), "RemoveAutoRun: value gone");
     RemoveAutoRun();
     Check(true, "RemoveAutoRun without a value: nothing happens");
 
