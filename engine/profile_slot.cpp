@@ -75,7 +75,8 @@ bool FormatPairSlot(char* slot, const char* key, const char* value) {
 }
 
 SlotRead SettleSlotRead(char* slot, size_t done, bool failed) {
-  bool whole = !failed && done > 0 && (done >= static_cast<size_t>(kSlotSize) || memchr(slot, '\0', done));
+  const size_t size = kSlotSize;
+  bool whole = !failed && done > 0 && done <= size && (done == size || memchr(slot, '\0', done));
   if (whole) {
     memset(slot + done, 0, kSlotBufferSize - done);
     return SlotRead::kWhole;
