@@ -30,3 +30,31 @@ enum class SlotRead {
   kAbsent,  // wholly beyond the end of the file: nothing stands there
   kBroken,  // cut short, or the read failed: its text is unknown
 };
+
+// Settles a read of up to 100 bytes into slot (kSlotBufferSize bytes) that
+// delivered done bytes: a slot that is not whole is left all zeros, never
+// stale or partial bytes. A slot cut short (the last one of a file that ends
+// early) whose text ends within what was read is whole.
+SlotRead SettleSlotRead(char* slot, size_t done, bool failed);
+
+// A profile file as the key search sees it: slots read and written by index.
+// The boot-time program reaches them through its layer, the control panel
+// through a stdio stream; both search by the same rules.
+struct ProfileSlots {
+  void* file;
+  // Reads slot index into a kSlotBufferSize buffer, settled by SettleSlotRead.
+  SlotRead (*read)(void* file, int index, char* slot);
+  // Writes the first 100 bytes of slot at slot index; true when all were written.
+  bool (*write)(void* file, int index, const char* slot);
+};
+
+// Finds key in slots 1 to the header's count (first match wins) and copies
+// its value into value. False, with the buffer exactly as it was, when the
+// header does not scan, its count is outside 1 to 500, or no slot matches.
+bool ReadProfileValue(const ProfileSlots& file, const char* key, char* value, size_t valueSize);
+
+// Rewrites key's slot in place, or raises the count and appends the pair
+// (header first). False, with nothing written, when the header does not scan
+// or allows no more entries, the pair does not fit a slot, or the search could
+// not read a slot whole (the key might stand in it).
+bool WriteProfileValue(const ProfileSlots& file, const char* key, const char* value);

@@ -9,10 +9,7 @@ namespace {
 
 CWinApp* g_app = nullptr;
 
-// Dialog colours: one brush for the process, the hook that applies it to new dialog boxes.
-// Plain handles, freed by the application object: no destructor order between files.
-HBRUSH g_dialogBrush = nullptr;
-COLORREF g_dialogText = RGB(0, 0, 0);
+// The hook that applies the application's dialog colours to new dialog boxes.
 HHOOK g_colourHook = nullptr;
 bool g_colourHookPaused = false;
 const char kOldProcProp[] = "TwColourOldProc";
@@ -56,15 +53,15 @@ LRESULT CALLBACK ColourCbtHook(int code, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 bool AnswerDialogColour(UINT msg, WPARAM wParam, LRESULT* result) {
-    if (!g_dialogBrush ||
+    if (!g_app || !g_app->m_dialogBrush ||
         (msg != WM_CTLCOLORDLG && msg != WM_CTLCOLORMSGBOX && msg != WM_CTLCOLORSTATIC && msg != WM_CTLCOLORBTN))
         return false;
     HDC hdc = reinterpret_cast<HDC>(wParam);
     LOGBRUSH brush = {};
-    ::GetObjectA(g_dialogBrush, sizeof brush, &brush);
+    ::GetObjectA(g_app->m_dialogBrush.Get(), sizeof brush, &brush);
     ::SetBkColor(hdc, brush.lbColor);
-    ::SetTextColor(hdc, g_dialogText);
-    *result = reinterpret_cast<LRESULT>(g_dialogBrush);
+    ::SetTextColor(hdc, g_app->m_dialogText);
+    *result = reinterpret_cast<LRESULT>(g_app->m_dialogBrush.Get());
     return true;
 }
 
@@ -75,10 +72,7 @@ CWinApp::~CWinApp() {
         return;
     if (g_colourHook)
         ::UnhookWindowsHookEx(g_colourHook);
-    if (g_dialogBrush)
-        ::DeleteObject(g_dialogBrush);
     g_colourHook = nullptr;
-    g_dialogBrush = nullptr;
     g_app = nullptr;
 }
 
@@ -95,11 +89,8 @@ int CWinApp::Run() {
 }
 
 void CWinApp::SetDialogBkColor(COLORREF background, COLORREF text) {
-    HBRUSH old = g_dialogBrush;
-    g_dialogBrush = ::CreateSolidBrush(background);
-    if (old)
-        ::DeleteObject(old);
-    g_dialogText = text;
+    m_dialogBrush.Reset(::CreateSolidBrush(background));
+    m_dialogText = text;
     if (!g_colourHook && !g_colourHookPaused)
         g_colourHook = ::SetWindowsHookExA(WH_CBT, &ColourCbtHook, nullptr, ::GetCurrentThreadId());
 }

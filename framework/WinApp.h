@@ -1,6 +1,7 @@
 // CWinApp: the application object, its instance-initialisation hook and the registered dialog colours.
 #pragma once
 
+#include "Handles.h"
 #include "Wnd.h"
 
 #include <string>
@@ -28,6 +29,12 @@ public:
     std::string m_cmdLine;  // the command-line tail, without the program name
     CWnd* m_pMainWnd = nullptr;
     int m_exitCode = 0;
+
+private:
+    friend bool AnswerDialogColour(UINT msg, WPARAM wParam, LRESULT* result);
+
+    UniqueBrush m_dialogBrush;  // none until SetDialogBkColor
+    COLORREF m_dialogText = RGB(0, 0, 0);
 };
 
 // The registered dialog colours for a colour request of a dialog (WM_CTLCOLORDLG, MSGBOX,

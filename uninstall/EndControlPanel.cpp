@@ -10,17 +10,16 @@
 
 namespace {
 
-const char kPanelWindowTitle[] = "Tarwen系统修复";
 const DWORD kQuitWaitMs = 1000;
 
 // The first top-level window of another process titled as the panel's, of any class.
 BOOL CALLBACK FindPanelWindow(HWND hwnd, LPARAM lParam) {
-    char title[sizeof kPanelWindowTitle + 1] = {};
+    char title[sizeof kPanelTitle + 1] = {};
     DWORD processId = 0;
     ::GetWindowThreadProcessId(hwnd, &processId);
     // A window of the calling uninstaller is never the panel: a quit would end the caller's own loop.
     if (processId == ::GetCurrentProcessId() || !::GetWindowTextA(hwnd, title, sizeof title) ||
-        std::strcmp(title, kPanelWindowTitle) != 0)
+        std::strcmp(title, kPanelTitle) != 0)
         return TRUE;
     *reinterpret_cast<HWND*>(lParam) = hwnd;
     return FALSE;

@@ -6,8 +6,8 @@
 #include <windows.h>
 
 // Grey behind every control and the dialog, black text; edit boxes, list boxes and the dialog
-// itself get a light blue text background. Both dialogs answer their own colour requests: the
-// fix-up dialog runs before start-up registers the dialog colours.
+// itself get a light blue text background. CTimedProgressDlg answers its own colour requests:
+// the fix-up dialog runs before start-up registers the dialog colours.
 class CProgressDialogColours {
 public:
     // Makes the grey brush; called when the dialog opens.

@@ -47,7 +47,7 @@ void CSkinButton::PreSubclassWindow() {
     CButton::PreSubclassWindow();
 }
 
-int CSkinButton::SetIconResource(UINT iconId) {
+bool CSkinButton::SetIconResource(UINT iconId) {
     // Loaded at the default size, the icon's size is known without asking for its bitmaps,
     // which would copy both of them.
     HICON icon = static_cast<HICON>(::LoadImageA(tw::AfxGetResourceHandle(), MAKEINTRESOURCEA(iconId), IMAGE_ICON, 0,
@@ -56,7 +56,7 @@ int CSkinButton::SetIconResource(UINT iconId) {
     m_iconWidth = m_icon ? ::GetSystemMetrics(SM_CXICON) : 0;
     m_iconHeight = m_icon ? ::GetSystemMetrics(SM_CYICON) : 0;
     RepaintIfShown();
-    return 0;
+    return static_cast<bool>(m_icon);
 }
 
 void CSkinButton::SetTransparent(bool repaint) {
@@ -72,13 +72,12 @@ void CSkinButton::RepaintIfShown() {
         Invalidate();
 }
 
-int CSkinButton::DrawBackground(HDC hdc, const RECT& rc) {
+void CSkinButton::DrawBackground(HDC hdc, const RECT& rc) {
     tw::UniqueBrush brush(::CreateSolidBrush(m_fillColor));
     ::FillRect(hdc, &rc, brush.Get());
-    return 0;
 }
 
-int CSkinButton::DrawBorder(HDC hdc, const RECT& rc) {
+void CSkinButton::DrawBorder(HDC hdc, const RECT& rc) {
     COLORREF light = ::GetSysColor(COLOR_BTNHIGHLIGHT);
     COLORREF dark = ::GetSysColor(COLOR_BTNSHADOW);
     COLORREF topLeft = m_pressed ? dark : light;
@@ -89,13 +88,11 @@ int CSkinButton::DrawBorder(HDC hdc, const RECT& rc) {
     FillSolidRect(hdc, rc.left, rc.top, 1, height - 1, topLeft);
     FillSolidRect(hdc, rc.right - 1, rc.top, 1, height, bottomRight);
     FillSolidRect(hdc, rc.left, rc.bottom - 1, width, 1, bottomRight);
-    return 0;
 }
 
 void CSkinButton::DrawItem(const DRAWITEMSTRUCT* item) {
     HDC hdc = item->hDC;
     m_pressed = (item->itemState & ODS_SELECTED) != 0 || (m_checkBox && m_check == 1);
-    m_focused = (item->itemState & ODS_FOCUS) != 0;
     m_disabled = (item->itemState & ODS_DISABLED) != 0;
     ::SetBkMode(hdc, TRANSPARENT);
     RECT rc = item->rcItem;

@@ -10,8 +10,9 @@ class CSkinButton : public tw::CButton {
 public:
     CSkinButton();
 
-    // Loads the icon at the system's default icon size; none when the resource is missing. Always 0.
-    int SetIconResource(UINT iconId);
+    // Loads the icon at the system's default icon size. False, with the button
+    // left without an icon, when the resource is missing.
+    bool SetIconResource(UINT iconId);
     // Paint the parent's own painting under the button.
     void SetTransparent(bool repaint);
 
@@ -23,9 +24,9 @@ protected:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
     // Solid fill for a button that is not transparent.
-    virtual int DrawBackground(HDC hdc, const RECT& rc);
+    virtual void DrawBackground(HDC hdc, const RECT& rc);
     // One-pixel 3-D frame inside rc: sunken while pressed, else raised.
-    virtual int DrawBorder(HDC hdc, const RECT& rc);
+    virtual void DrawBorder(HDC hdc, const RECT& rc);
 
 private:
     void DrawItem(const DRAWITEMSTRUCT* item);
@@ -42,7 +43,6 @@ private:
     bool m_hover = false;
     bool m_transparent = false;
     bool m_pressed = false;
-    bool m_focused = false;
     bool m_disabled = false;
     bool m_default = false;
     bool m_checkBox = false;
@@ -50,7 +50,6 @@ private:
     COLORREF m_captionColor;
     COLORREF m_fillColor;
     tw::CToolTipCtrl m_toolTip;
-
 
     tw::UniqueIcon m_icon;
     int m_iconWidth = 0;

@@ -1,50 +1,12 @@
-// Owning (move-only) handle types and scoped GDI helpers, used instead of hand-paired calls.
+// Owning (move-only) handle types of Win32 and scoped GDI helpers, used instead of hand-paired calls.
 // Depends on Win32 alone: the uninstaller library builds the removal code with it.
 #pragma once
 
+#include "UniqueHandle.h"
+
 #include <windows.h>
 
-#include <cstdio>
-
 namespace tw {
-
-// Owns one handle; Traits gives its type, its "no handle" value and how to free it.
-template <typename Traits>
-class UniqueHandle {
-public:
-    using Type = typename Traits::Type;
-
-    UniqueHandle() noexcept : m_h(Traits::Invalid()) {}
-    explicit UniqueHandle(Type h) noexcept : m_h(h) {}
-    ~UniqueHandle() { Reset(); }
-
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-    UniqueHandle(UniqueHandle&& other) noexcept : m_h(other.Release()) {}
-    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-        if (this != &other)
-            Reset(other.Release());
-        return *this;
-    }
-
-    Type Get() const noexcept { return m_h; }
-    explicit operator bool() const noexcept { return m_h != Traits::Invalid(); }
-
-    Type Release() noexcept {
-        Type h = m_h;
-        m_h = Traits::Invalid();
-        return h;
-    }
-    // Never frees the "no handle" value.
-    void Reset(Type h = Traits::Invalid()) noexcept {
-        if (m_h != Traits::Invalid())
-            Traits::Close(m_h);
-        m_h = h;
-    }
-
-private:
-    Type m_h;
-};
 
 struct KernelHandleTraits {  // mutex, process, thread: NULL means none
     using Type = HANDLE;
@@ -87,11 +49,6 @@ struct MenuTraits {
     static Type Invalid() { return nullptr; }
     static void Close(Type h) { ::DestroyMenu(h); }
 };
-struct StdioFileTraits {  // settings files are C streams (fopen "rb+")
-    using Type = FILE*;
-    static Type Invalid() { return nullptr; }
-    static void Close(Type h) { std::fclose(h); }
-};
 
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
@@ -103,7 +60,6 @@ using UniqueFont = UniqueHandle<GdiObjectTraits<HFONT>>;
 using UniqueMemoryDc = UniqueHandle<MemoryDcTraits>;
 using UniqueIcon = UniqueHandle<IconTraits>;
 using UniqueMenu = UniqueHandle<MenuTraits>;
-using UniqueFile = UniqueHandle<StdioFileTraits>;
 
 // Opens subKey of HKEY_LOCAL_MACHINE; no key when it is missing or access is refused.
 inline UniqueKey OpenMachineKey(const char* subKey, REGSAM access = KEY_ALL_ACCESS) {

@@ -1,7 +1,7 @@
 // CAboutDlg: grey over the default colours, and the help file opened with the shell's "open" verb.
 #include "AboutDlg.h"
 
-#include "Registration.h"
+#include "PanelUtil.h"
 #include "resource.h"
 
 #include <shellapi.h>

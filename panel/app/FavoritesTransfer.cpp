@@ -1,7 +1,7 @@
 // Favorites transfer and restore through SHFileOperation; the source folder itself lands inside the destination.
 #include "FavoritesTransfer.h"
 
-#include "Notice.h"
+#include "PanelUtil.h"
 
 #include <objbase.h>
 #include <shellapi.h>

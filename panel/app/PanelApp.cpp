@@ -1,19 +1,18 @@
 // CPanelApp start-up sequence.
 #include "PanelApp.h"
 
+#include "AutoRun.h"
 #include "FixupDlg.h"
 #include "PanelDlg.h"
 #include "ProfileStream.h"
-#include "Registration.h"
 #include "SettingsPath.h"
+#include "SettingsValues.h"
 
 #include <commctrl.h>
 
 #include <cstring>
 
 CPanelApp theApp;
-
-const char kPanelTitle[] = "Tarwen系统修复";
 
 namespace {
 const char kMutexName[] = "TarwenXiTong";

@@ -20,6 +20,3 @@ private:
 };
 
 extern CPanelApp theApp;
-
-// The title shared by the main window and the fix-up dialog; the second copy looks for it.
-extern const char kPanelTitle[];

@@ -2,17 +2,19 @@
 #include "PanelDlg.h"
 
 #include "AboutDlg.h"
+#include "AutoRun.h"
 #include "CloseChoiceDlg.h"
+#include "DriverRestore.h"
 #include "DriverTool.h"
 #include "FavoritesTransfer.h"
 #include "FolderPicker.h"
 #include "InstallBoot.h"
-#include "Notice.h"
-#include "PanelApp.h"
-#include "Registration.h"
+#include "PanelUtil.h"
 #include "Restart.h"
 #include "SettingsPath.h"
+#include "SettingsValues.h"
 #include "UninstallBoot.h"
+#include "WinApp.h"
 #include "resource.h"
 
 #include <commctrl.h>
@@ -128,11 +130,6 @@ void CPanelDlg::StampInstallationRecords(int number) {
         if (settings)
             StampSettings(settings.Get(), number);
     }
-}
-
-BOOL CPanelDlg::DestroyWindow() {
-    m_trayIcon.Remove();
-    return CDialog::DestroyWindow();
 }
 
 // ---------------------------------------------------------------- messages
@@ -272,7 +269,7 @@ void CPanelDlg::OnUninstall() {
 
 void CPanelDlg::OnRestartIntoRepair() { RestartIntoRepair(m_hWnd); }
 
-void CPanelDlg::OnDriverTool() { StartDriverTool(); }
+void CPanelDlg::OnDriverTool() { StartDriverTool(""); }
 
 void CPanelDlg::OnBrowse() {
     CFolderPicker picker("选择目标文件夹");

@@ -15,8 +15,6 @@ class CPanelDlg : public tw::CDialog {
 public:
     CPanelDlg();
 
-    BOOL DestroyWindow() override;
-
     // Installed: uninstall and restart-into-repair usable; otherwise only install.
     void ShowBootInstalled(bool installed);
     const std::string& ChosenPath() const { return m_path; }

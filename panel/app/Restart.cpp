@@ -2,11 +2,11 @@
 #include "Restart.h"
 
 #include "Handles.h"
+#include "PanelUtil.h"
 
 namespace {
 
 const char kRestartQuestion[] = "按确定后，电脑将重启，请从系统启动菜单中选择进入Tarwen系统修复！";
-const char kNoticeCaption[] = "提示";
 const int kQuitAfterRestart = 1;
 
 bool IsNtFamily() {
@@ -35,7 +35,7 @@ bool EnableShutdownPrivilege() {
 }  // namespace
 
 void RestartIntoRepair(HWND owner) {
-    if (::MessageBoxA(owner, kRestartQuestion, kNoticeCaption, MB_OKCANCEL | MB_ICONINFORMATION) != IDOK)
+    if (!AskOkCancel(owner, kRestartQuestion))
         return;
     if (!IsNtFamily() || EnableShutdownPrivilege())
         ::ExitWindowsEx(EWX_REBOOT, 0);

@@ -3,22 +3,20 @@
 
 #include "BootMenu.h"
 #include "DriverTool.h"
-#include "Handles.h"
+#include "PanelUtil.h"
 #include "ProfileStream.h"
 #include "Registration.h"
 #include "SettingsPath.h"
+#include "SettingsValues.h"
 #include "SnapshotSeed.h"
 #include "WindowsFolder.h"
 
 #include <string>
-#include <vector>
 
 namespace {
 
 const char kRegistryError[] = "不能读写注册表，可能你在杀毒软件中禁止本程序读写注册表";
-const char kErrorCaption[] = "错误提示";
 const char kInstalledMessage[] = "引导安装完成!";
-const char kNoticeCaption[] = "提示";
 const char kFailurePrefix[] = "引导安装未完成：";
 
 const char kUnpackerName[] = "twsysh.exe";
@@ -27,34 +25,8 @@ const char kPackageIndex[] = "c:\\sysh\\kest\\data\\bkinfo.dat";
 const char kPackageBootProgram[] = "c:\\sysh\\kest\\twrepair.exe";
 const char kPackageCdBootSector[] = "c:\\sysh\\kest\\BOOTSECT.cdr";
 
-void ShowMessage(HWND owner, const std::string& text, const char* caption) {
-    ::MessageBoxA(owner, text.c_str(), caption, MB_OK | MB_ICONINFORMATION);
-}
-
 bool Exists(const char* path) {
     return ::GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
-}
-
-// Starts the unpacker by its full path as the application name, so a folder
-// with blanks is never split into another program's name, and waits for it.
-bool RunUnpacker() {
-    std::string folder = ProgramFolder();
-    if (folder.empty())
-        return false;
-    std::string path = folder + kUnpackerName;
-    std::string quoted = "\"" + path + "\"";
-    std::vector<char> commandLine(quoted.begin(), quoted.end());
-    commandLine.push_back('\0');
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!::CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &process))
-        return false;
-    tw::UniqueKernelHandle processHandle(process.hProcess);
-    tw::UniqueKernelHandle threadHandle(process.hThread);
-    ::WaitForSingleObject(processHandle.Get(), INFINITE);
-    return true;
 }
 
 // The first package file that the unpacker did not leave behind; null when all are there.
@@ -128,10 +100,10 @@ bool DeployPackage(HWND owner, std::string* failure) {
 
 void InstallBootIntegration(HWND owner, const std::function<void(bool installed)>& showInstalled) {
     if (!RegisterBootExecute()) {
-        ShowMessage(owner, kRegistryError, kErrorCaption);
+        ShowError(owner, kRegistryError);
         return;
     }
-    if (!RunUnpacker())
+    if (!WaitForChild(RunProgramBeside(kUnpackerName, std::string(), SW_SHOWDEFAULT)))
         return;  // no package without its unpacker; only the BootExecute entry is left
     std::string failure;
     if (const char* missing = MissingPackageFile()) {
@@ -140,10 +112,10 @@ void InstallBootIntegration(HWND owner, const std::function<void(bool installed)
         RunDriverBackup();
         if (SetBootInstalled(true)) {
             showInstalled(true);
-            ShowMessage(owner, kInstalledMessage, kNoticeCaption);
+            ShowNotice(owner, kInstalledMessage);
             return;
         }
         failure = "不能写入设置文件 " + WindowsSettingsPath();
     }
-    ShowMessage(owner, kFailurePrefix + failure + "!", kErrorCaption);
+    ShowError(owner, (kFailurePrefix + failure + "!").c_str());
 }

@@ -1,11 +1,11 @@
 // The installation snapshot and its index line, over stdio streams.
 #include "SnapshotSeed.h"
 
+#include "UniqueHandle.h"
 #include "profile_slot.h"
 #include "snapshot_section.h"
 
 #include <cstring>
-#include <memory>
 
 namespace {
 
@@ -14,11 +14,6 @@ const uint32_t kSectionChunkSize = 1024;
 const char kSnapshotName[] = "11111111.xff";
 const char* const kRepairHives[] = {"system", "software", "sam", "NTUSER.DAT"};
 const char kInstallationLine[] = "1111-11-11\t0\t1";
-
-struct FileCloser {
-    void operator()(FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<FILE, FileCloser>;
 
 // The length of a file that a section header can state; false otherwise.
 bool SectionLength(FILE* file, uint32_t* length) {
@@ -50,29 +45,29 @@ bool WriteSlot(FILE* index, int slot, const char* slotText) {
 
 // Slot 1 goes first: until the header says 1, a reader never takes slot 1 for a line.
 bool WriteInstallationIndex(const std::string& path) {
-    File index(std::fopen(path.c_str(), "rb+"));
+    tw::UniqueFile index(std::fopen(path.c_str(), "rb+"));
     if (!index)
         return false;
     char header[kSlotBufferSize];
     FormatIndexNumSlot(header, 1);
     char line[kSlotBufferSize] = {};
     std::memcpy(line, kInstallationLine, sizeof kInstallationLine);
-    bool written = WriteSlot(index.get(), 1, line) && WriteSlot(index.get(), 0, header) &&
-                   std::fflush(index.get()) == 0;
-    return std::fclose(index.release()) == 0 && written;
+    bool written = WriteSlot(index.Get(), 1, line) && WriteSlot(index.Get(), 0, header) &&
+                   std::fflush(index.Get()) == 0;
+    return std::fclose(index.Release()) == 0 && written;
 }
 
 }  // namespace
 
 bool AppendFileSection(const char* source, FILE* output) {
     // Opened once for its length and its bytes, so both come from the same file.
-    File input(std::fopen(source, "rb"));
+    tw::UniqueFile input(std::fopen(source, "rb"));
     uint32_t length = 0;
-    if (!input || !SectionLength(input.get(), &length))
+    if (!input || !SectionLength(input.Get(), &length))
         return false;
     char header[kSectionHeaderSize];
     FormatSectionHeader(header, length);
-    return std::fwrite(header, 1, sizeof header, output) == sizeof header && CopyBytes(input.get(), output, length);
+    return std::fwrite(header, 1, sizeof header, output) == sizeof header && CopyBytes(input.Get(), output, length);
 }
 
 bool SeedSnapshotIn(const std::string& windowsFolder, char separator) {
@@ -82,18 +77,18 @@ bool SeedSnapshotIn(const std::string& windowsFolder, char separator) {
     const std::string repair = windowsFolder + separator + "repair" + separator;
     const std::string snapshotPath = store + kSnapshotName;
 
-    File snapshot(std::fopen(snapshotPath.c_str(), "wb+"));
+    tw::UniqueFile snapshot(std::fopen(snapshotPath.c_str(), "wb+"));
     if (!snapshot)
         return false;
     bool whole = true;
     for (const char* hive : kRepairHives) {
-        if (!AppendFileSection((repair + hive).c_str(), snapshot.get())) {
+        if (!AppendFileSection((repair + hive).c_str(), snapshot.Get())) {
             whole = false;
             break;
         }
     }
-    whole = std::fflush(snapshot.get()) == 0 && whole;
-    whole = std::fclose(snapshot.release()) == 0 && whole;
+    whole = std::fflush(snapshot.Get()) == 0 && whole;
+    whole = std::fclose(snapshot.Release()) == 0 && whole;
     if (!whole) {
         // A cut-off snapshot must never be taken for the installation state.
         std::remove(snapshotPath.c_str());

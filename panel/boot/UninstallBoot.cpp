@@ -1,16 +1,16 @@
 // The uninstall command: confirmation, removal dialog, then the not-installed state.
 #include "UninstallBoot.h"
 
-#include "Registration.h"
+#include "PanelUtil.h"
+#include "SettingsValues.h"
 #include "UninstallBootDlg.h"
 
 namespace {
 const char kConfirmation[] = "你确定要卸载Tarwen系统修复引导信息吗？";
-const char kNoticeCaption[] = "提示";
 }  // namespace
 
 void UninstallBootIntegration(HWND owner, const std::function<void(bool installed)>& showInstalled) {
-    if (::MessageBoxA(owner, kConfirmation, kNoticeCaption, MB_OKCANCEL | MB_ICONINFORMATION) != IDOK)
+    if (!AskOkCancel(owner, kConfirmation))
         return;
     CUninstallBootDlg dialog;
     dialog.DoModal();

@@ -2,6 +2,7 @@
 #include "NetComponent.h"
 
 #include "Handles.h"
+#include "PanelUtil.h"
 #include "PathChecks.h"
 #include "RegistryText.h"
 
@@ -10,7 +11,7 @@
 namespace {
 
 const char kServicesKey[] = "SYSTEM\\CurrentControlSet\\Services";
-const char kUninstallCommand[] = "c:\\sysh\\kest\\snetcfg.exe -u ";
+const char kNetworkTool[] = "c:\\sysh\\kest\\snetcfg.exe";
 const DWORD kValueIndexLimit = 120;
 const DWORD kMaxValueData = 255;
 const DWORD kMaxImagePath = 256;
@@ -117,6 +118,5 @@ bool FindBrokenNetService(const char* networkKeyPath) {
 void RemoveNetComponent() {
     if (!g_capturedId[0])
         return;
-    std::string command = std::string(kUninstallCommand) + g_capturedId;
-    ::WinExec(command.c_str(), SW_HIDE);
+    StartProgram(kNetworkTool, std::string("-u ") + g_capturedId, SW_HIDE);
 }

@@ -161,8 +161,8 @@ void TestSkinButton() {
         button.SubclassWindow(hwnd);
         auto type = [&] { return static_cast<DWORD>(GetWindowLongA(hwnd, GWL_STYLE)) & 0x0F; };
         Check(type() == BS_OWNERDRAW, "subclassing makes the button owner-drawn");
-        Check(button.SetIconResource(IDI_REPAIR) == 0, "icon 136 loads");
-        Check(button.SetIconResource(9999) == 0, "a missing icon is no error");
+        Check(button.SetIconResource(IDI_REPAIR), "icon 136 loads");
+        Check(!button.SetIconResource(9999), "a missing icon leaves the button without one");
         // The real pointer stays away; the snapshot is taken at the next paint of the dialog.
         SetCursorPos(0, 0);
         button.SetTransparent(true);

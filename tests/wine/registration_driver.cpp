@@ -9,8 +9,10 @@
 #include <cstring>
 #include <string>
 
+#include "AutoRun.h"
 #include "ProfileStream.h"
 #include "Registration.h"
+#include "SettingsValues.h"
 #include "registry_values.h"
 #include "wine_check.h"
 

@@ -75,6 +75,7 @@ TEST(ReadIniStream, FollowsTheSlotRules) {
         {Bytes(" IndexNum=1") + Bytes(89, '\0') + Bytes("k=v") + Bytes(97, '\0'), "k", nullptr},
         {Bytes("IndexNum=99999999999999999999") + Bytes(71, '\0') + Bytes("k=v") + Bytes(97, '\0'), "k", nullptr},
         {ProfileFile(1, {}) + Bytes("k=v"), "k", nullptr},                            // a slot cut short reads as nothing
+        {ProfileFile(2, {"a=1"}) + Bytes("IsRepair=111\0", 13), "IsRepair", "111"},  // unless its text ends in it
         {Bytes("IndexNum=1"), "k", nullptr},                                          // header cut short
         {ProfileFile(1, {k46 + "=v"}), k46, "v"},
         {ProfileFile(1, {k47 + "=v"}), k47, nullptr},                                 // key too long
@@ -139,6 +140,8 @@ std::vector<WriteRow> WriteRows() {
     return {
         {"rewrite in place", three, "IsRepair", "000", true, ProfileFile(3, {"a=1", "IsRepair=000", "b=2"})},
         {"first match rewritten", ProfileFile(2, {"k=1", "k=2"}), "k", "3", true, ProfileFile(2, {"k=3", "k=2"})},
+        {"short last slot rewritten", ProfileFile(2, {"a=1"}) + Bytes("IsRepair=111\0", 13), "IsRepair", "000", true,
+         ProfileFile(2, {"a=1", "IsRepair=000"})},
         {"append", three, "syspath", "C:\\WINDOWS", true,
          ProfileFile(4, {"a=1", "IsRepair=111", "b=2", "syspath=C:\\WINDOWS"})},
         {"append over bytes beyond the count", threeBeyond, "new", "x", true,

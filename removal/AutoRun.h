@@ -1,4 +1,5 @@
-// The control panel's log-on autostart value. Free of panel code: the uninstaller library builds it in.
+// The control panel as Windows knows it: its autostart value, program file and window title.
+// Free of panel code: the uninstaller library builds it in.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +13,8 @@ constexpr char kAutoRunValueName[] = "Tarwen系统修复";
 // The control panel's program file, and what the autostart value adds behind its path.
 constexpr char kPanelImageName[] = "tarwenApp.exe";
 constexpr char kAutoRunArgument[] = " /h";
+// The main window's title: how a second copy of the panel and the uninstaller find it.
+constexpr char kPanelTitle[] = "Tarwen系统修复";
 
 // Deletes the autostart value. 0 when it is gone afterwards (also when there
 // was none); otherwise the error of opening the Run key with full access or of

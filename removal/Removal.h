@@ -1,4 +1,4 @@
-// Removal helpers of the boot integration. Free of panel code: the uninstaller library builds them in.
+// The removal of the boot integration and its helpers. Free of panel code: the uninstaller library builds them in.
 #pragma once
 
 #include <windows.h>
@@ -23,6 +23,15 @@ public:
 private:
     DWORD m_error = ERROR_SUCCESS;
 };
+
+// Removes what the install command deployed, in this order: the package's
+// process twsystem.exe (its image could not be deleted while it runs), the
+// package folder, the snapshot store, system32\twrepair.exe, the autostart
+// value, the boot menu entries and a Run subkey of the autostart value's
+// name. BootExecute, c:\WRLDR, the time-out and both settings files stay.
+// Every step runs; returns 0, or the first error of a step that left
+// something in place.
+DWORD RemoveInstalledFiles();
 
 // Removes folder (no trailing separator) with everything below it, read-only
 // and hidden entries included. A link below it (junction, symbolic link) is

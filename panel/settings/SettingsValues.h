@@ -1,0 +1,18 @@
+// The values the control panel keeps in its settings files: the install state, the user's profile folder and the installation stamp.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdio>
+
+// Whether Backup0 in the Windows folder's settings file reads "2".
+bool IsBootInstalled();
+// Writes Backup0 = "2" (installed) or "1"; false when the file cannot be opened or written.
+bool SetBootInstalled(bool installed);
+
+// Writes userpath, the user's profile folder, into an open settings file.
+// False, with nothing written, when the shell names no desktop folder with a parent.
+bool WriteUserPath(FILE* settings, HWND owner = nullptr);
+
+// Writes syspath, userpath and InsSign = number into an open settings file; nothing without one.
+void StampSettings(FILE* settings, int number);
