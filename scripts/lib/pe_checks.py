@@ -22,6 +22,7 @@ PACKAGE_BOOT_SECTORS = ("kest/WRLDR", "kest/BOOTSECT.cdr")
 PACKAGE_FILES = PACKAGE_PROGRAMS + PACKAGE_BOOT_SECTORS + (
     "kest/twrepair.exe", "kest/Repairie.bat", "kest/data/wispdata.dat", "kest/data/bkinfo.dat")
 GUI_SUBSYSTEM = 2
+TOUR_PIECES = "tour32"
 
 results = []
 # The tools' output is read, so they speak English: under a Chinese locale objdump
@@ -194,10 +195,11 @@ def allowed_imports():
 
 
 def windows_binaries(folder):
-    """Every .exe and .dll beneath folder, CMake's compiler probes aside, in a stable order."""
+    """Every .exe and .dll beneath folder in a stable order; CMake's compiler probes and the
+    test pieces of the release's Wine tour (tour32/, built on demand) aside."""
     binaries = []
     for parent, dirs, files in os.walk(folder):
-        dirs[:] = sorted(d for d in dirs if d != "CMakeFiles")
+        dirs[:] = sorted(d for d in dirs if d != "CMakeFiles" and not (parent == folder and d == TOUR_PIECES))
         binaries += [os.path.join(parent, f) for f in sorted(files) if f.lower().endswith((".exe", ".dll"))]
     return binaries
 
