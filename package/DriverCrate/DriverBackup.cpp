@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "DriverManifest.h"
 #include "DriverPath.h"
 #include "PlaceFile.h"
 
@@ -17,6 +18,7 @@ namespace {
 const char kBackupFolder[] = "c:\\sysh\\drivers";
 const char kManifest[] = "c:\\sysh\\drivers\\drivers.lst";
 const char kServicesKey[] = "SYSTEM\\CurrentControlSet\\Services";
+const char kReplacedSuffix[] = ".twold";
 
 std::string WindowsFolder() {
     char folder[MAX_PATH];
@@ -88,29 +90,31 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
     return ok;
 }
 
-bool SameContent(const std::string& a, const std::string& b) {
-    std::string first, second;
-    return ReadWholeFile(a, first) && ReadWholeFile(b, second) && first == second;
+// Puts bytes at path through a temporary file that is flushed before its rename.
+bool PlaceBytes(const std::string& path, const std::string& bytes) {
+    return package::CreateFolderPath(package::FolderOf(path)) &&
+           package::WriteFileInPlace(path, bytes.data(), static_cast<DWORD>(bytes.size()));
 }
 
-// False when there is no manifest (no backup was made).
-bool ReadManifest(std::vector<std::string>& lines) {
-    std::string text;
-    if (!ReadWholeFile(kManifest, text))
+// Puts one backed-up driver back where it differs from the installed file. A copy that does
+// not match its manifest line is refused; the file it would replace is kept first as
+// "name.sys.twold", so that the restore can be undone by hand. The driver's own name holds
+// either the old or the restored file at every moment.
+bool RestoreDriver(const std::string& windowsDir, const ManifestEntry& entry) {
+    std::string copy;
+    if (!ReadWholeFile(std::string(kBackupFolder) + "\\" + entry.relative, copy) || !IsSoundCopy(entry, copy))
         return false;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (!line.empty())
-            lines.push_back(line);
-        start = end + 1;
+    std::string target = windowsDir + "\\" + entry.relative;
+    if (FileExists(target)) {
+        std::string installed;
+        if (!ReadWholeFile(target, installed))
+            return false;
+        if (installed == copy)
+            return true;
+        if (!PlaceBytes(target + kReplacedSuffix, installed))
+            return false;
     }
-    return true;
+    return PlaceBytes(target, copy);
 }
 
 }  // namespace
@@ -125,32 +129,25 @@ bool BackupDrivers() {
         std::string source = windowsDir + "\\" + relative;
         if (!FileExists(source))
             continue;  // a service whose file is gone has nothing to back up
-        std::string copy = std::string(kBackupFolder) + "\\" + relative;
-        if (package::CreateFolderPath(package::FolderOf(copy)) && package::CopyFileInPlace(source, copy))
-            manifest += relative + "\r\n";
+        std::string bytes;
+        if (ReadWholeFile(source, bytes) && PlaceBytes(std::string(kBackupFolder) + "\\" + relative, bytes))
+            manifest += ManifestLine(relative, bytes) + "\r\n";
         else
             ok = false;
     }
-    // Written last: a manifest never names a copy that is not complete.
-    return package::WriteFileInPlace(kManifest, manifest.data(), static_cast<DWORD>(manifest.size())) && ok;
+    // Written last, when every copy it names is flushed: it never names a copy that is not complete.
+    return PlaceBytes(kManifest, manifest) && ok;
 }
 
 bool RestoreDrivers() {
     std::string windowsDir = WindowsFolder();
-    std::vector<std::string> lines;
-    if (windowsDir.empty() || !ReadManifest(lines))
-        return false;
+    std::string manifest;
+    if (windowsDir.empty() || !ReadWholeFile(kManifest, manifest))
+        return false;  // no backup was made
     bool ok = true;
-    for (const std::string& relative : lines) {
-        if (!IsContainedRelativePath(relative)) {
-            ok = false;  // a manifest line must not reach outside the Windows folder
-            continue;
-        }
-        std::string copy = std::string(kBackupFolder) + "\\" + relative;
-        std::string target = windowsDir + "\\" + relative;
-        if (FileExists(target) && SameContent(copy, target))
-            continue;
-        ok = package::CreateFolderPath(package::FolderOf(target)) && package::CopyFileInPlace(copy, target) && ok;
+    for (const std::string& line : ManifestLines(manifest)) {
+        ManifestEntry entry;
+        ok = ParseManifestLine(line, &entry) && RestoreDriver(windowsDir, entry) && ok;
     }
     return ok;
 }

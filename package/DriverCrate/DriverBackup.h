@@ -1,8 +1,9 @@
 // Backup and restore of the driver files that the Services key names.
 //
-// The backup folder mirrors the Windows folder ("c:\sysh\drivers\system32\
-// drivers\x.sys") and holds the manifest "drivers.lst": one path relative to
-// the Windows folder per line, the files of the last backup.
+// The backup folder mirrors the Windows folder (system32\drivers\x.sys is
+// backed up as "c:\sysh\drivers\system32\drivers\x.sys") and holds the
+// manifest "drivers.lst" (DriverManifest.h): one line per file of the last
+// backup, with its size and checksum.
 #pragma once
 
 namespace driver_crate {
@@ -13,8 +14,10 @@ namespace driver_crate {
 bool BackupDrivers();
 
 // Copies each file of the manifest back into the Windows folder where its
-// content differs (or it is missing); identical files are not touched. True
-// when every differing file was restored.
+// content differs (or it is missing); identical files are not touched. A copy
+// that does not match its manifest line is refused and its driver left as it
+// is; a replaced driver is kept beside itself as "name.sys.twold". True when
+// every differing file was restored.
 bool RestoreDrivers();
 
 }  // namespace driver_crate

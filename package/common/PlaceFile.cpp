@@ -70,17 +70,4 @@ bool WriteFileInPlace(const std::string& finalPath, const void* data, DWORD size
     return RenameOver(temp, finalPath);
 }
 
-bool CopyFileInPlace(const std::string& sourcePath, const std::string& finalPath) {
-    std::string temp = MakeTempFile(finalPath);
-    if (temp.empty())
-        return false;
-    // CopyFile carries the source's attributes; a read-only copy still renames.
-    if (!CopyFileA(sourcePath.c_str(), temp.c_str(), FALSE)) {
-        SetFileAttributesA(temp.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(temp.c_str());
-        return false;
-    }
-    return RenameOver(temp, finalPath);
-}
-
 }  // namespace package

@@ -10,12 +10,10 @@
 namespace package {
 
 // Writes size bytes of data to finalPath by way of a temporary file in the
-// same folder. A read-only target is replaced. On failure the target is as it
-// was and no temporary file is left.
+// same folder, flushed to the disk before it is renamed over the target (a
+// rename within a volume flushes nothing). A read-only target is replaced. On
+// failure the target is as it was and no temporary file is left.
 bool WriteFileInPlace(const std::string& finalPath, const void* data, DWORD size);
-
-// Copies sourcePath to finalPath the same way.
-bool CopyFileInPlace(const std::string& sourcePath, const std::string& finalPath);
 
 // Creates folder and every missing folder above it. True when it exists afterwards.
 bool CreateFolderPath(const std::string& folder);

@@ -115,6 +115,20 @@ bool HasExtension(const std::string& path) {
     return dot;
 }
 
+// "c:..." (a letter and a colon) names its drive.
+bool HasDrive(const std::string& path) {
+    return path.size() >= 2 && path[1] == ':' &&
+           ((path[0] >= 'a' && path[0] <= 'z') || (path[0] >= 'A' && path[0] <= 'Z'));
+}
+
+// Whether the last character is a separator (a GBK trail byte 5C is none).
+bool EndsWithSeparator(const std::string& path) {
+    std::size_t last = std::string::npos;
+    for (std::size_t i = 0; i < path.size(); i += CharLength(path, i))
+        last = i;
+    return last != std::string::npos && path[last] == '\\';
+}
+
 // resolve turns one program text into a path (identity for autostart commands). With
 // addExe, a program text without an extension is also tried with ".exe", as the system
 // tries it when it starts "rundll32 x.dll,y".
@@ -156,3 +170,38 @@ ProgramPaths RunPathCandidates(const std::string& command, ExpandFunction expand
 }
 
 bool IsRootedRunPath(const std::string& path) { return BeginsWith(path, ":\\") || BeginsWith(path, "\\"); }
+
+std::vector<std::string> ImageSearchPaths(const std::string& candidate, const std::string& windowsFolder,
+                                          const std::string& searchPath) {
+    if (HasDrive(candidate) || IsRootedRunPath(candidate))
+        return {candidate};
+    if (FindChar(candidate, '\\', 0) != std::string::npos)
+        return {windowsFolder + "\\system32\\" + candidate, windowsFolder + "\\" + candidate};
+    std::string name = HasExtension(candidate) ? candidate : candidate + ".exe";
+    std::vector<std::string> paths = {windowsFolder + "\\system32\\" + name, windowsFolder + "\\system\\" + name,
+                                      windowsFolder + "\\" + name};
+    for (std::size_t start = 0; start <= searchPath.size();) {
+        std::size_t end = FindChar(searchPath, ';', start);
+        if (end == std::string::npos)
+            end = searchPath.size();
+        std::string folder = RemoveQuotes(searchPath.substr(start, end - start));
+        if (!folder.empty())
+            paths.push_back(folder + (EndsWithSeparator(folder) ? "" : "\\") + name);
+        start = end + 1;
+    }
+    return paths;
+}
+
+bool FailureMeansMissing(unsigned long error, unsigned driveType) {
+    return (error == kErrorFileNotFound || error == kErrorPathNotFound) && driveType == kDriveFixed;
+}
+
+std::string DriveRootOf(const std::string& path) {
+    if (HasDrive(path))
+        return path.substr(0, 2) + "\\";
+    if (!BeginsWith(path, "\\\\"))
+        return std::string();
+    std::size_t share = FindChar(path, '\\', 2);
+    std::size_t end = share == std::string::npos ? std::string::npos : FindChar(path, '\\', share + 1);
+    return (end == std::string::npos ? path : path.substr(0, end)) + "\\";
+}

@@ -35,3 +35,24 @@ ProgramPaths RunPathCandidates(const std::string& command, ExpandFunction expand
 
 // An autostart path tested as written: one beginning with ":\" or "\".
 bool IsRootedRunPath(const std::string& path);
+
+// The full paths at which a service's program may lie, for one candidate path: a path with a
+// drive or a leading backslash as written; a bare name where CreateProcess looks for it (the
+// system32 and system folders, the Windows folder, each folder of searchPath, ".exe" added
+// when it has no extension); any other relative path in system32 and in the Windows folder.
+std::vector<std::string> ImageSearchPaths(const std::string& candidate, const std::string& windowsFolder,
+                                          const std::string& searchPath);
+
+// Win32 values that FailureMeansMissing reads (winerror.h, GetDriveType).
+const unsigned long kErrorFileNotFound = 2;
+const unsigned long kErrorPathNotFound = 3;
+const unsigned kDriveFixed = 3;
+
+// Whether a failed existence test says the file is missing: only "file not found" or "path
+// not found" on a local fixed drive. A network path before the network is up, a reader
+// without media, a drive that is not there or access denied say nothing about the file.
+bool FailureMeansMissing(unsigned long error, unsigned driveType);
+
+// The root whose drive type decides FailureMeansMissing for path: "c:\" for a drive path,
+// "\\server\share\" for a network path, "" for a path on the current folder's drive.
+std::string DriveRootOf(const std::string& path);

@@ -11,7 +11,7 @@ import subprocess
 import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-XP_IMPORTS = os.path.join(os.path.dirname(ROOT), "shared", "xp-imports")
+XP_IMPORTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "xp-imports")
 CHECKED_DLLS = ("kernel32.dll", "msvcrt.dll")
 # Runtime DLLs of the toolchain or of later Windows: never on an XP machine.
 UNSHIPPED_DLL = re.compile(r"^(lib.*|api-ms-win-.*|ext-ms-win-.*|ucrtbase.*|vcruntime.*|msvcp.*|msvcr[0-9].*)\.dll$", re.I)
@@ -22,8 +22,17 @@ PACKAGE_BOOT_SECTORS = ("kest/WRLDR", "kest/BOOTSECT.cdr")
 PACKAGE_FILES = PACKAGE_PROGRAMS + PACKAGE_BOOT_SECTORS + (
     "kest/twrepair.exe", "kest/Repairie.bat", "kest/data/wispdata.dat", "kest/data/bkinfo.dat")
 GUI_SUBSYSTEM = 2
+TOUR_PIECES = "tour32"
 
 results = []
+# The tools' output is read, so they speak English: under a Chinese locale objdump
+# prints "文件格式", not "file format".
+TOOL_ENVIRONMENT = dict(os.environ, LC_ALL="C")
+
+
+def run_tool(command, **kwargs):
+    """Runs a binutils or coreutils tool in the C locale."""
+    return subprocess.run(command, env=TOOL_ENVIRONMENT, **kwargs)
 
 
 def report(ok, binary, text):
@@ -49,7 +58,7 @@ class PeInfo:
     """What objdump -p says about one binary."""
 
     def __init__(self, objdump, path):
-        self.text = subprocess.run([objdump, "-p", path], capture_output=True, text=True).stdout
+        self.text = run_tool([objdump, "-p", path], capture_output=True, text=True).stdout
         self.format = self._match(r"file format (\S+)")
         self.subsystem = int(self._match(r"^Subsystem\s+([0-9a-fA-F]+)") or "0", 16)
         self.version = (int(self._match(r"^MajorSubsystemVersion\s+(\d+)") or 99),
@@ -168,7 +177,7 @@ def check_package(objdump, build):
 
 def entry_symbol(path, info):
     """The global symbol at the entry point, when the binary keeps its symbols."""
-    nm = subprocess.run([find_objdump().replace("objdump", "nm"), path], capture_output=True, text=True).stdout
+    nm = run_tool([find_objdump().replace("objdump", "nm"), path], capture_output=True, text=True).stdout
     address = info.image_base + info.entry
     for line in nm.splitlines():
         parts = line.split()
@@ -186,10 +195,11 @@ def allowed_imports():
 
 
 def windows_binaries(folder):
-    """Every .exe and .dll beneath folder, CMake's compiler probes aside, in a stable order."""
+    """Every .exe and .dll beneath folder in a stable order; CMake's compiler probes and the
+    test pieces of the release's Wine tour (tour32/, built on demand) aside."""
     binaries = []
     for parent, dirs, files in os.walk(folder):
-        dirs[:] = sorted(d for d in dirs if d != "CMakeFiles")
+        dirs[:] = sorted(d for d in dirs if d != "CMakeFiles" and not (parent == folder and d == TOUR_PIECES))
         binaries += [os.path.join(parent, f) for f in sorted(files) if f.lower().endswith((".exe", ".dll"))]
     return binaries
 

@@ -85,6 +85,8 @@ TEST(PathRules, CommandLinesNameTheseProgramPaths) {
         {"program named without .exe", kRun, "rundll32 nvcpl.dll,NvStartup",
          {"rundll32", "rundll32.exe", "rundll32 nvcpl.dll,nvstartup"}, false},
         {"bare name with argument", kRun, "X.exe /s", {"x.exe", "x.exe /s"}, false},
+        {"dot in a folder name, none in the program's", kRun, "C:\\v1.2\\tool arg",
+         {"c:\\v1.2\\tool", "c:\\v1.2\\tool.exe", "c:\\v1.2\\tool arg", "c:\\v1.2\\tool arg.exe"}, false},
         {"leading blank", kRun, " x.exe", {" x.exe"}, false},
         {"Windows folder pushes the path too long", kImage, "\\SystemRoot\\" + std::string(250, 'y') + ".sys", {}, true},
     };
@@ -96,6 +98,63 @@ TEST(PathRules, CommandLinesNameTheseProgramPaths) {
             EXPECT_EQ(Show(result.paths), Show(row.paths)) << row.what;
         }
     }
+}
+
+TEST(PathRules, ServiceProgramsSearchedAsCreateProcessSearches) {
+    const std::string kSearchPath = "C:\\Tools;;\"D:\\Bin\\\";C:\\\x95\\";
+    struct Row {
+        const char* what;
+        std::string candidate;
+        std::vector<std::string> paths;
+    } rows[] = {
+        {"bare name: system32, system, Windows folder, each search folder", "twpush.exe",
+         {"C:\\WINDOWS\\system32\\twpush.exe", "C:\\WINDOWS\\system\\twpush.exe", "C:\\WINDOWS\\twpush.exe",
+          "C:\\Tools\\twpush.exe", "D:\\Bin\\twpush.exe", "C:\\\x95\\\\twpush.exe"}},
+        {"bare name without extension gets .exe", "twpush",
+         {"C:\\WINDOWS\\system32\\twpush.exe", "C:\\WINDOWS\\system\\twpush.exe", "C:\\WINDOWS\\twpush.exe",
+          "C:\\Tools\\twpush.exe", "D:\\Bin\\twpush.exe", "C:\\\x95\\\\twpush.exe"}},
+        {"relative path: system32, then the Windows folder", "drivers\\x.sys",
+         {"C:\\WINDOWS\\system32\\drivers\\x.sys", "C:\\WINDOWS\\drivers\\x.sys"}},
+        {"full path as written", "d:\\svc\\x.exe", {"d:\\svc\\x.exe"}},
+        {"leading backslash as written", "\\svc\\x.exe", {"\\svc\\x.exe"}},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(Show(ImageSearchPaths(row.candidate, kWindows, kSearchPath)), Show(row.paths)) << row.what;
+}
+
+TEST(PathRules, OnlyNotFoundOnAFixedDriveMeansMissing) {
+    enum Drive : unsigned { kUnknown = 0, kNoRoot = 1, kRemovable = 2, kFixed = 3, kRemote = 4, kCdRom = 5 };
+    struct Row {
+        const char* what;
+        unsigned long error;
+        unsigned drive;
+        bool missing;  // the entry is deleted; otherwise kept
+    } rows[] = {
+        {"file not found, fixed drive", 2, kFixed, true},
+        {"path not found, fixed drive", 3, kFixed, true},
+        {"file not found on a network drive", 2, kRemote, false},
+        {"path not found on a USB stick", 3, kRemovable, false},
+        {"file not found on a CD", 2, kCdRom, false},
+        {"drive not there", 3, kNoRoot, false},
+        {"drive of unknown kind", 2, kUnknown, false},
+        {"network path before the network is up (ERROR_BAD_NETPATH)", 53, kRemote, false},
+        {"share name not found (ERROR_BAD_NET_NAME)", 67, kRemote, false},
+        {"reader without media (ERROR_NOT_READY)", 21, kRemovable, false},
+        {"invalid drive (ERROR_INVALID_DRIVE)", 15, kNoRoot, false},
+        {"access denied", 5, kFixed, false},
+        {"sharing violation", 32, kFixed, false},
+        {"name too long", 206, kFixed, false},
+        {"invalid name", 123, kFixed, false},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(FailureMeansMissing(row.error, row.drive), row.missing) << row.what;
+
+    std::pair<const char*, const char*> roots[] = {
+        {"c:\\x\\y.exe", "c:\\"}, {"D:y.exe", "D:\\"}, {"\\\\srv\\share\\x\\y.exe", "\\\\srv\\share\\"},
+        {"\\\\srv\\share", "\\\\srv\\share\\"}, {"y.exe", ""}, {"\\x\\y.exe", ""},
+    };
+    for (const auto& root : roots)
+        EXPECT_EQ(DriveRootOf(root.first), root.second) << root.first;
 }
 
 TEST(PathRules, AutostartPathsTestedAsWritten) {

@@ -11,6 +11,7 @@ import stat
 import subprocess
 import sys
 import unittest
+import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 from test_files import read, write  # noqa: E402 (tests/wine)
@@ -131,7 +132,8 @@ class DriverCrate(unittest.TestCase):
     def tearDown(self):
         for service, (_, name, _) in self.FILES.items():
             wine("reg", "delete", SERVICES + service, "/f")
-            os.remove(os.path.join(DRIVERS, name))
+            for path in glob.glob(os.path.join(DRIVERS, name + "*")):
+                os.remove(path)
         wine("reg", "delete", SERVICES + "TwTestC", "/f")
         shutil.rmtree(os.path.join(DRIVE_C, "twoutside"), ignore_errors=True)
 
@@ -143,22 +145,41 @@ class DriverCrate(unittest.TestCase):
     def crate(self, *args):
         return wine(os.path.join(PACKAGE, "DriverCrate.exe"), *args).returncode
 
+    def driver(self, service):
+        return os.path.join(DRIVERS, self.FILES[service][1])
+
     def test_backup_then_restore_only_what_changed(self):
         self.assertEqual(self.crate("/backup"), 0)
         manifest = read(os.path.join(BACKUP, "drivers.lst")).decode("gbk").lower().splitlines()
-        self.assertIn("system32\\drivers\\twtesta.sys", manifest)
-        self.assertIn("system32\\drivers\\twtestb.sys", manifest)
+        for service in ("TwTestA", "TwTestB"):
+            data = self.FILES[service][2]
+            line = "system32\\drivers\\%s\t%d\t%08x" % (self.FILES[service][1], len(data), zlib.crc32(data))
+            self.assertIn(line, manifest, "path, size and checksum")
         self.assertFalse(any("twtestc" in line for line in manifest), manifest)
 
-        changed, unchanged = (os.path.join(DRIVERS, self.FILES[s][1]) for s in ("TwTestA", "TwTestB"))
+        changed, unchanged = self.driver("TwTestA"), self.driver("TwTestB")
         write(changed, b"a damaged driver")
         for path in (changed, unchanged):
             os.utime(path, (OLD_TIME, OLD_TIME))
         self.assertEqual(self.crate("/restore"), 0)
         self.assertEqual(read(changed), self.FILES["TwTestA"][2])
         self.assertNotEqual(os.stat(changed).st_mtime, OLD_TIME)
+        self.assertEqual(read(changed + ".twold"), b"a damaged driver", "the replaced driver is kept")
         self.assertEqual(read(unchanged), self.FILES["TwTestB"][2])
         self.assertEqual(os.stat(unchanged).st_mtime, OLD_TIME, "an unchanged driver is left untouched")
+        self.assertFalse(os.path.exists(unchanged + ".twold"))
+
+    def test_restore_refuses_a_damaged_copy(self):
+        self.assertEqual(self.crate("/backup"), 0)
+        # A power cut after the backup: one copy reads zeros, the other is sound.
+        copy = os.path.join(BACKUP, "system32", "drivers", self.FILES["TwTestA"][1])
+        write(copy, bytes(len(self.FILES["TwTestA"][2])))
+        for service in ("TwTestA", "TwTestB"):
+            write(self.driver(service), b"a newer driver")
+        self.assertEqual(self.crate("/restore"), 1)
+        self.assertEqual(read(self.driver("TwTestA")), b"a newer driver", "the driver is left as it was")
+        self.assertFalse(os.path.exists(self.driver("TwTestA") + ".twold"))
+        self.assertEqual(read(self.driver("TwTestB")), self.FILES["TwTestB"][2], "a sound copy is still restored")
 
     def test_restore_without_backup_fails(self):
         self.assertNotEqual(self.crate("/restore"), 0)

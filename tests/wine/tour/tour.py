@@ -2,7 +2,7 @@
 """The life of an installation under Wine, step by step, every change printed and checked.
 
 Usage (inside a prefix set up by prefix-setup.sh, through run-wine-test.sh):
-  tour.py --win-build DIR --host-build DIR [--quiet-checks] [--keep]
+  tour.py --win-build DIR --host-build DIR [--release DIR] [--quiet-checks] [--keep]
 
 On the prefix's C: drive laid out as an XP machine (boot.ini, the \\repair hives,
 the hives of system32\\config, a user profile with Favorites, autostart values,
@@ -16,6 +16,11 @@ installation through the uninstaller library. Each step prints what changed
 checks; window steps save a screenshot in $TW_WINE_SHOTS. Exit status 1 when a
 check failed. Unless --keep, what the tour laid out is removed at the end (the
 test prefix is shared with other tests).
+
+With --release, the programs come from the laid-out release (dist/: Tarwen/ and
+rescue/) and --win-build holds only the test pieces built for it: the window
+driver, and twrepair_wine.exe, which each boot runs in place of the installed
+release twrepair.exe (Wine does not resolve \\SystemRoot\\).
 """
 import argparse
 import datetime
@@ -91,6 +96,7 @@ class Machine:
         self.shots = os.environ.get("TW_WINE_SHOTS", ".")
         self.win_build = os.path.abspath(args.win_build)
         self.host_build = os.path.abspath(args.host_build)
+        self.release = os.path.abspath(args.release) if args.release else None
         self.profile = self.windows_to_linux(self.run_wine(["cmd", "/c", "echo", "%USERPROFILE%"]).strip())
         self.work = tempfile.mkdtemp(prefix="tw-tour-")
 
@@ -118,7 +124,7 @@ class Machine:
         return "C:\\" + relative.replace("/", "\\")
 
     def built(self, name, required=True):
-        for base in (self.win_build, self.host_build):
+        for base in filter(None, (self.release, self.win_build, self.host_build)):
             for parent, dirs, files in os.walk(base):
                 # Not the build's own files, nor the Wine test prefix and screenshots.
                 dirs[:] = sorted(d for d in dirs if d != "CMakeFiles" and not (parent == base and d.startswith("wine")))
@@ -342,6 +348,9 @@ class Tour:
         self.help_file = self.m.built("使用帮助.chm", required=False)  # the about box opens it
         self.twsnap_program = self.m.built("twsnap")
         self.make_hive = self.m.built("make_hive")
+        # The installed boot-time program, or for a release the build of it that Wine can run.
+        self.boot_program = (self.m.linux_to_windows(self.m.built("twrepair_wine.exe")) if args.release
+                             else "C:\\windows\\system32\\twrepair.exe")
         self.today = datetime.datetime.utcnow().date()
         self.number = 0
         self.installed_app = PROGRAM_FOLDER + "\\tarwenApp.exe"
@@ -377,9 +386,9 @@ class Tour:
         return path
 
     def boot(self):
-        """The installed boot-time program, as the Session Manager runs it; its console lines."""
-        program = "C:\\windows\\system32\\twrepair.exe"
-        self.m.run_wine([program], debug="err+ntdll,-all")
+        """The installed boot-time program (for a release, its Wine build), as the Session Manager
+        runs it; its console lines."""
+        self.m.run_wine([self.boot_program], debug="err+ntdll,-all")
         said = [line.split("NtDisplayString", 1)[-1].strip(" :") for line in self.m.last_stderr.splitlines()
                 if "NtDisplayString" in line]
         for line in said:
@@ -624,6 +633,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--win-build", required=True)
     parser.add_argument("--host-build", required=True)
+    parser.add_argument("--release", help="the laid-out release to tour (dist/), with --win-build its test pieces")
     parser.add_argument("--quiet-checks", action="store_true", help="print failed checks only, and a count per step")
     parser.add_argument("--keep", action="store_true", help="leave the installation's last state in the prefix")
     args = parser.parse_args()
