@@ -3,26 +3,28 @@
 
 #include <string.h>
 
-const uint8_t* ByteStream::Peek(size_t size) {
+const uint8_t* ByteStream::Fetch(size_t size) {
   if (m_end - m_begin < size) {
-    // Keep the unread tail at the front and fill up behind it; a run longer
-    // than the buffer (a large hive bin) grows it.
+    // Keep the unread tail at the front and fill up behind it.
     memmove(m_buffer.data(), m_buffer.data() + m_begin, m_end - m_begin);
     m_end -= m_begin;
     m_begin = 0;
-    if (m_buffer.size() < size) m_buffer.resize(size);
     size_t got = 0;
     if (!m_file->Read(m_buffer.data() + m_end, m_buffer.size() - m_end, &got)) m_readFailed = true;
     m_end += got;
     if (m_end < size) return nullptr;
   }
-  return m_buffer.data() + m_begin;
+  m_begin += size;
+  return m_buffer.data() + m_begin - size;
 }
 
-const uint8_t* ByteStream::Fetch(size_t size) {
-  const uint8_t* run = Peek(size);
-  if (run) m_begin += size;
-  return run;
+bool ByteStream::ReadInto(uint8_t* out, size_t size) {
+  size_t held = m_end - m_begin < size ? m_end - m_begin : size;
+  memcpy(out, m_buffer.data() + m_begin, held);
+  m_begin += held;
+  size_t got = 0;
+  if (held < size && !m_file->Read(out + held, size - held, &got)) m_readFailed = true;
+  return held + got == size;
 }
 
 bool ByteStream::Skip(uint64_t size) {

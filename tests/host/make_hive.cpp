@@ -1,9 +1,12 @@
 // make_hive OUT SIZE [--dirty]: writes a valid registry hive of SIZE bytes
-// (rounded up to whole 4096-byte blocks) for the command-line tests and the
-// benchmark.
+// (rounded up to whole 4096-byte blocks), its key tree filling it, for the
+// command-line tests and the benchmark. Its base block names OUT's file, as
+// Windows names the file a hive was loaded from.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+
+#include <string>
 
 #include "hive_builder.h"
 
@@ -14,7 +17,8 @@ int main(int argc, char** argv) {
   }
   size_t size = (strtoull(argv[2], nullptr, 10) + 4095) / 4096 * 4096;
   if (size < 8192) size = 8192;
-  std::string hive = BuildHive(size, 4096, argc == 4);
+  std::string path = argv[1];
+  std::string hive = BuildFilledHive(size, argc == 4, path.substr(path.find_last_of('/') + 1));
   FILE* out = fopen(argv[1], "wb");
   bool written = out && fwrite(hive.data(), 1, hive.size(), out) == hive.size();
   if (out) written = fclose(out) == 0 && written;

@@ -1,0 +1,30 @@
+// The check of a whole hive held in memory: its key tree walked from the
+// root cell after its bins and cells. Like hive_check.h, no allocation and no
+// C runtime beyond what ntdll exports: the caller gives the working memory.
+#pragma once
+
+#include <stdint.h>
+
+#include "hive_check.h"
+
+// Windows refuses to nest keys deeper than this below a hive's root.
+constexpr uint32_t kMaxKeyDepth = 512;
+
+// The working memory of the checks below, in 32-bit words: two cell maps
+// and a stack of kMaxKeyDepth places of three words.
+inline uint32_t HiveCheckMemoryWords(uint32_t dataSize) { return 2 * CellMapWords(dataSize) + 3 * kMaxKeyDepth; }
+
+// Walks the key tree of the info.dataSize bytes of hive data at data from the
+// root cell, once HiveBinCheck has found its bins sound and mapped their
+// cells at the start of memory. Every key cell (nk), subkey list (lf, lh,
+// li, and ri with its leaves), value list, value cell (vk), value data (big
+// data db with its segments included), class name and security cell (sk)
+// that the tree reaches: its signature, every offset on an allocated cell
+// inside the data, sizes and counts that fit the cells and agree with the
+// lists, no cell reached twice (security cells are shared).
+HiveFault CheckKeyTree(const uint8_t* data, const BaseBlockInfo& info, uint32_t* memory);
+
+// Checks hive data held whole (the base block that gave info already
+// checked): the bin chain, the cells, then the key tree. memory:
+// HiveCheckMemoryWords words, any contents.
+HiveFault CheckHiveData(const uint8_t* data, const BaseBlockInfo& info, uint32_t* memory);
