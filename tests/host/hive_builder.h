@@ -41,10 +41,10 @@ struct HiveSpec {
 };
 
 // Where the builder put the first cell of each kind (offsets from the first
-// bin), for tests that damage one. The root key's cells come first.
+// bin; the root key's own come first), for tests that damage one.
 struct HiveCells {
-  uint32_t root = 0, key = 0, lf = 0, lh = 0, li = 0, ri = 0, valueList = 0, value = 0, data = 0, bigData = 0,
-           segmentList = 0, security = 0, className = 0;
+  uint32_t key = 0, lf = 0, lh = 0, li = 0, ri = 0, valueList = 0, value = 0, data = 0, segmentList = 0, security = 0,
+           className = 0;
 };
 
 std::string BuildHive(const HiveSpec& spec, HiveCells* cells = nullptr);
