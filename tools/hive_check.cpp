@@ -155,7 +155,7 @@ HiveFault CheckHiveName(const uint8_t* block, SnapshotHive expected) {
   }
   size_t own = static_cast<size_t>(expected);
   for (size_t hive = 0; hive < sizeof kHiveFiles / sizeof kHiveFiles[0]; ++hive) {
-    // A new profile's hive starts as a copy of the default user's.
+    // A profile's hive may begin as a copy of the default user's, name and all.
     bool mayBe = hive == own || (expected == SnapshotHive::kUser && hive == kDefaultHive);
     if (!mayBe && NameSpells(units, begin, end, kHiveFiles[hive])) return HiveFault::kAnotherHive;
   }

@@ -1,5 +1,4 @@
-// The check of a hive's bins and cells and the walk of its key tree. The walk
-// checks each key whole (its class name, security cell, values and subkey
+// The walk of a hive's key tree. It checks each key whole (its class name, security cell, values and subkey
 // lists) when it first reaches it, then takes the key's subkeys one by one
 // from a stack of places in subkey lists: no recursion, so that no hive can
 // exhaust the stack of the boot-time program.
@@ -269,9 +268,4 @@ HiveFault CheckKeyTree(const uint8_t* data, const BaseBlockInfo& info, uint32_t*
   uint32_t* reached = memory + CellMapWords(info.dataSize);
   memset(reached, 0, CellMapWords(info.dataSize) * sizeof *reached);
   return TreeWalk(data, info, memory).Run();
-}
-
-HiveFault CheckHiveData(const uint8_t* data, const BaseBlockInfo& info, uint32_t* memory) {
-  HiveFault fault = HiveBinCheck(info, memory).Advance(data, info.dataSize);
-  return fault != HiveFault::kNone ? fault : CheckKeyTree(data, info, memory);
 }

@@ -1,6 +1,7 @@
-// The check of a whole hive held in memory: its key tree walked from the
-// root cell after its bins and cells. Like hive_check.h, no allocation and no
-// C runtime beyond what ntdll exports: the caller gives the working memory.
+// The walk of a hive's key tree from its root cell, over hive data held whole
+// in memory once HiveBinCheck has checked its bins and cells. Like
+// hive_check.h, no allocation and no C runtime beyond what ntdll exports: the
+// caller gives the working memory.
 #pragma once
 
 #include <stdint.h>
@@ -10,8 +11,9 @@
 // Windows refuses to nest keys deeper than this below a hive's root.
 constexpr uint32_t kMaxKeyDepth = 512;
 
-// The working memory of the checks below, in 32-bit words: two cell maps
-// and a stack of kMaxKeyDepth places of three words.
+// The working memory of a whole hive's check, in 32-bit words: the map of
+// allocated cells that HiveBinCheck fills, the map of reached cells, and a
+// stack of kMaxKeyDepth places of three words.
 inline uint32_t HiveCheckMemoryWords(uint32_t dataSize) { return 2 * CellMapWords(dataSize) + 3 * kMaxKeyDepth; }
 
 // Walks the key tree of the info.dataSize bytes of hive data at data from the
@@ -24,7 +26,3 @@ inline uint32_t HiveCheckMemoryWords(uint32_t dataSize) { return 2 * CellMapWord
 // lists, no cell reached twice (security cells are shared).
 HiveFault CheckKeyTree(const uint8_t* data, const BaseBlockInfo& info, uint32_t* memory);
 
-// Checks hive data held whole (the base block that gave info already
-// checked): the bin chain, the cells, then the key tree. memory:
-// HiveCheckMemoryWords words, any contents.
-HiveFault CheckHiveData(const uint8_t* data, const BaseBlockInfo& info, uint32_t* memory);

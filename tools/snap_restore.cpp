@@ -184,13 +184,16 @@ int RestoreSystem(const std::string& day, const SnapOptions& options) {
 
   int replaced = 0;
   bool movedLog[kUserSection] = {};
+  SnapPath log[kUserSection], keptLog[kUserSection];
   for (; replaced < kUserSection; ++replaced) {
     int index = replaced;
+    log[index] = current[index].WithSuffix(".LOG");
+    keptLog[index] = kept[index].WithSuffix(".LOG");
     if (!PutHiveInPlace(fresh[index], current[index], kept[index], &movedLog[index])) break;
     PrintLine(TW_MESSAGE("replaced ", "已替换 ") + ShowPath(current[index]) + TW_MESSAGE(" with the ", "，来源：") +
               kSectionNames[index] + TW_MESSAGE(" hive of ", " 配置单元，快照 ") + target.shown);
     if (movedLog[index]) {
-      PrintLine(TW_MESSAGE("moved its log aside to ", "其日志已移到 ") + ShowPath(kept[index].WithSuffix(".LOG")));
+      PrintLine(TW_MESSAGE("moved its log aside to ", "其日志已移到 ") + ShowPath(keptLog[index]));
     }
   }
   for (int index = replaced; index < kUserSection; ++index) RemoveFile(fresh[index]);
@@ -203,7 +206,7 @@ int RestoreSystem(const std::string& day, const SnapOptions& options) {
       PrintLine("  " + ShowPath(kept[index]) + "  ->  " + ShowPath(current[index]));
     }
     if (movedLog[index]) {
-      PrintLine("  " + ShowPath(kept[index].WithSuffix(".LOG")) + "  ->  " + ShowPath(current[index].WithSuffix(".LOG")));
+      PrintLine("  " + ShowPath(keptLog[index]) + "  ->  " + ShowPath(log[index]));
     }
   }
   return replaced == kUserSection ? 0 : 1;

@@ -30,7 +30,8 @@ HiveFault CheckHive(ByteStream* stream, uint64_t length, const SnapshotHive* exp
       memory->data.reset(new uint8_t[info.dataSize]);
       memory->dataBytes = info.dataSize;
     }
-    if (memory->work.size() < HiveCheckMemoryWords(info.dataSize)) memory->work.resize(HiveCheckMemoryWords(info.dataSize));
+    size_t words = HiveCheckMemoryWords(info.dataSize);
+    if (memory->work.size() < words) memory->work.resize(words);
     uint8_t* data = memory->data.get();
     HiveBinCheck bins(info, memory->work.data());
     for (uint32_t held = 0; fault == HiveFault::kNone && held < info.dataSize;) {

@@ -122,7 +122,8 @@ class HiveLayout {
   // A list of keys: "lf" and "lh" with a (zero) hash after each offset.
   uint32_t AddKeyList(KeyList kind, const std::vector<uint32_t>& keys) {
     size_t entry = kind == KeyList::kLi ? 4 : 8;
-    std::string list = Record(kind == KeyList::kLf ? "lf" : kind == KeyList::kLh ? "lh" : "li", 4 + entry * keys.size());
+    const char* signature = kind == KeyList::kLf ? "lf" : kind == KeyList::kLh ? "lh" : "li";
+    std::string list = Record(signature, 4 + entry * keys.size());
     PutHalf(&list, 2, keys.size());
     for (size_t i = 0; i < keys.size(); ++i) PutWord(&list, 4 + entry * i, keys[i]);
     return Add(list, kind == KeyList::kLf ? &m_cells->lf : kind == KeyList::kLh ? &m_cells->lh : &m_cells->li);
@@ -207,7 +208,7 @@ KeySpec FilledTree(size_t keys, bool bigData) {
     for (size_t index = 0; index < 20 && group * 20 + index < keys; ++index) {
       KeySpec key("Key" + std::to_string(index));
       key.values = {{"Count", 4, std::string(4, static_cast<char>(index))},
-                    {"Path", 1, Utf16("C:\\Program Files\\Tarwen\\tool" + std::to_string(index) + ".exe") + '\0' + '\0'},
+                    {"Path", 1, Utf16("C:\\Tarwen\\tool" + std::to_string(index) + ".exe") + '\0' + '\0'},
                     {"Blob", 3, std::string(120, static_cast<char>(group))},
                     {"", 1, ""}};
       if (bigData && index == 0 && group % 100 == 0) key.values.push_back({"Large", 3, std::string(40000, 'x')});

@@ -25,7 +25,8 @@ int main(int argc, char** argv) {
   size_t size = (strtoull(argv[2], nullptr, 10) + 4095) / 4096 * 4096;
   if (size < 8192) size = 8192;
   std::string path = argv[1];
-  std::string hive = bare ? BuildHive(size, 4096, dirty) : BuildFilledHive(size, dirty, path.substr(path.find_last_of('/') + 1));
+  std::string file = path.substr(path.find_last_of('/') + 1);
+  std::string hive = bare ? BuildHive(size, 4096, dirty) : BuildFilledHive(size, dirty, file);
   FILE* out = fopen(argv[1], "wb");
   bool written = out && fwrite(hive.data(), 1, hive.size(), out) == hive.size();
   if (out) written = fclose(out) == 0 && written;

@@ -15,6 +15,8 @@
 namespace {
 
 constexpr uint32_t kRegSz = 1, kRegBinary = 3, kRegDword = 4;
+constexpr SnapshotHive kSystem = SnapshotHive::kSystem, kSoftware = SnapshotHive::kSoftware, kSam = SnapshotHive::kSam,
+                       kUser = SnapshotHive::kUser;
 constexpr size_t kFirstBin = 4096;  // of each hive
 constexpr size_t kRootCell = kFirstBin + 32;
 constexpr size_t kFreeCellAfterRoot = kRootCell + 88;
@@ -228,8 +230,9 @@ TEST(SnapCheck, EachDamageFailsForItsReason) {
       {"li entry into the middle of a key cell",
        [](Sections* s) { PutWord(&s->software, Content(s->cells.li) + 4, s->cells.key + 8); }, nullptr,
        "software: damaged key cell"},
-      {"index root leaf that is a key cell", [](Sections* s) { PutWord(&s->software, Content(s->cells.ri) + 4, s->cells.key); },
-       nullptr, "software: damaged subkey list"},
+      {"index root leaf that is a key cell",
+       [](Sections* s) { PutWord(&s->software, Content(s->cells.ri) + 4, s->cells.key); }, nullptr,
+       "software: damaged subkey list"},
       {"value list cell freed", [](Sections* s) { FreeCell(&s->software, s->cells.valueList); }, nullptr,
        "software: damaged value list"},
       {"value cell signature", [](Sections* s) { s->software[Content(s->cells.value) + 1] = 'x'; }, nullptr,
@@ -270,28 +273,29 @@ TEST(SnapCheck, SoundLayoutsPass) {
     SnapshotHive section;
     bool hivexmlReads;  // false where hivex departs from Windows' checksum rule
   } cases[] = {
-      {"a cell of every kind", [] { return BuildHive(EveryKindOfCell()); }, SnapshotHive::kSoftware, true},
+      {"a cell of every kind", [] { return BuildHive(EveryKindOfCell()); }, kSoftware, true},
       {"format 1.3: 40000 bytes of data in one cell",
-       [] { return EveryKindOfCellBut([](HiveSpec* spec) { spec->minorVersion = 3; }); }, SnapshotHive::kSoftware, true},
+       [] { return EveryKindOfCellBut([](HiveSpec* spec) { spec->minorVersion = 3; }); }, kSoftware, true},
       {"16344 bytes in one cell, 16345 as big data",
        [] {
          return EveryKindOfCellBut([](HiveSpec* spec) {
-           spec->root.values = {{"Cell", kRegBinary, std::string(16344, 'c')}, {"Big", kRegBinary, std::string(16345, 'b')}};
+           spec->root.values = {{"Cell", kRegBinary, std::string(16344, 'c')},
+                                {"Big", kRegBinary, std::string(16345, 'b')}};
          });
        },
-       SnapshotHive::kSoftware, true},
-      {"keys without security cells", [] { return EveryKindOfCellBut([](HiveSpec* spec) { spec->securityCells = 0; }); },
-       SnapshotHive::kSoftware, true},
-      {"keys nested 512 levels deep", [] { return BuildHive(Nested(512)); }, SnapshotHive::kSam, true},
-      {"header words that XOR to 0, checksum 1", [] { return HeaderWordsXoringTo(0); }, SnapshotHive::kUser, false},
+       kSoftware, true},
+      {"keys without security cells",
+       [] { return EveryKindOfCellBut([](HiveSpec* spec) { spec->securityCells = 0; }); }, kSoftware, true},
+      {"keys nested 512 levels deep", [] { return BuildHive(Nested(512)); }, kSam, true},
+      {"header words that XOR to 0, checksum 1", [] { return HeaderWordsXoringTo(0); }, kUser, false},
       {"header words that XOR to 0xFFFFFFFF, checksum 0xFFFFFFFE", [] { return HeaderWordsXoringTo(0xFFFFFFFFu); },
-       SnapshotHive::kUser, false},
+       kUser, false},
       {"a file name the checks do not know", [] { return HiveNamed("\\SystemRoot\\System32\\Config\\system.sav"); },
-       SnapshotHive::kSystem, true},
-      {"a user hive by its profile's path", [] { return HiveNamed("\\??\\C:\\Documents and Settings\\Tarwen\\NTUSER.DAT"); },
-       SnapshotHive::kUser, true},
+       kSystem, true},
+      {"a user hive by its profile's path",
+       [] { return HiveNamed("\\??\\C:\\Documents and Settings\\Tarwen\\NTUSER.DAT"); }, kUser, true},
       {"a user hive named as the default user's", [] { return HiveNamed("\\SystemRoot\\System32\\Config\\DEFAULT"); },
-       SnapshotHive::kUser, true},
+       kUser, true},
   };
   for (const auto& test : cases) {
     Sections sections;
