@@ -1,7 +1,7 @@
-// The walk of a hive's key tree. It checks each key whole (its class name, security cell, values and subkey
-// lists) when it first reaches it, then takes the key's subkeys one by one
-// from a stack of places in subkey lists: no recursion, so that no hive can
-// exhaust the stack of the boot-time program.
+// The walk of a hive's key tree. It checks each key whole (its class name,
+// security cell, values and subkey lists) when it first reaches it, then takes
+// the key's subkeys one by one from a stack of places in subkey lists: no
+// recursion, so that no hive can exhaust the stack of the boot-time program.
 #include "hive_tree.h"
 
 #include <string.h>
