@@ -32,6 +32,10 @@ cp "$win/twsafe/20260301.xff" "$win/twsafe/11111111.xff"  # the installation sna
 $make_hive "$user/NTUSER.DAT" 24576
 $twboot --drive "$drive" --date 2026-03-02 >/dev/null
 snap() { "$twsnap" --drive "$drive" --quiet "$@"; }
+# snap under strace, its fsync and renameat calls into $work/trace (the leak
+# check of an AddressSanitizer build cannot run under ptrace).
+traced() { ASAN_OPTIONS=detect_leaks=0 strace -f -e trace=fsync,renameat -o "$work/trace" "$twsnap" --drive "$drive" --quiet "$@"; }
+syscalls() { grep -oE '(fsync|renameat)\(' "$work/trace" | tr -d '(' | xargs; }
 
 # verify: sound snapshots pass, the dirty SAM is a warning, the template's
 # placeholders are no snapshots, and a file the index does not name is found.
@@ -80,9 +84,9 @@ check "output through a link into the snapshot folder refused" "2 no" "$? $([ -e
 
 # prepare-restore, then a boot: the day's user hive is in place. The hive is
 # synced before its rename, its folder after it, the settings file last.
-strace -f -e trace=fsync,renameat -o "$work/trace" "$twsnap" --drive "$drive" --quiet prepare-restore 2026-3-1 >/dev/null 2>&1
+traced prepare-restore 2026-3-1 >/dev/null 2>&1
 check "prepare-restore exit status" 0 $?
-check "syncs around the rename" "fsync renameat fsync fsync" "$(grep -oE '(fsync|renameat)\(' "$work/trace" | tr -d '(' | xargs)"
+check "syncs around the rename" "fsync renameat fsync fsync" "$(syscalls)"
 check "flags set" "IsRepair=111 SignRun=111" "$(tr '\0' '\n' <"$win/wispdata.dat" | grep -aE '^(IsRepair|SignRun)=' | xargs)"
 $twboot --drive "$drive" --date 2026-03-03 >/dev/null
 cmp -s "$user/NTUSER.DAT" "$work/user-0301"
@@ -128,16 +132,14 @@ snap restore-system "$work/swapped.xff" >/dev/null 2>"$work/err"
 check "system and software sections swapped: refused" "1 1" "$? $(grep -c 'system: damaged: holds another hive' "$work/err")"
 check "hives and logs untouched" "$before" "$(sum)"
 check "nothing left beside them" 5 "$(ls "$config" | wc -l)"
-strace -f -e trace=fsync,renameat -o "$work/trace" "$twsnap" --drive "$drive" --quiet restore-system 2026-3-1 \
-  >"$work/out" 2>/dev/null
+traced restore-system 2026-3-1 >"$work/out" 2>/dev/null
 check "restore-system exit status" 0 $?
 check "kept copies" 3 "$(ls "$config" | grep -c '\.twsnap-[0-9]\{8\}-[0-9]\{6\}$')"
 check "logs moved aside with their hives" "system log|software log" \
   "$(cat "$config"/system.twsnap-*.LOG)|$(cat "$config"/software.twsnap-*.LOG)"
 check "no log left beside a new hive" 0 "$(ls "$config" | grep -ci '^[a-z]*\.log$')"
 check "the moves are named" 2 "$(grep -c '^moved its log aside to .*\.twsnap-.*\.LOG$' "$work/out")"
-check "every rename followed by a folder sync" "" "$(grep -oE '(fsync|renameat)\(' "$work/trace" | tr -d '(' | xargs |
-  grep -oE 'renameat (renameat|$)')"
+check "every rename followed by a folder sync" "" "$(syscalls | grep -oE 'renameat (renameat|$)')"
 "$twsnap" --drive "$drive" verify "$config/system" "$config/software" "$config/SAM" >"$work/out"
 check "replaced hives verify" 0 $?
 cmp -s "$config/system" <(tail -c +257 "$win/twsafe/20260301.xff" | head -c 40960)
