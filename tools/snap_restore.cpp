@@ -65,12 +65,15 @@ bool WriteSectionOver(SnapFile* file, int index, const SectionReport& section, c
   return false;
 }
 
+// The transaction log that Windows keeps beside a hive.
+SnapPath LogOf(const SnapPath& hive) { return hive.WithSuffix(".LOG"); }
+
 // Renames a new hive over a machine hive whose kept copy is named kept. The
-// hive's log belongs to the hive it replaces: it moves aside first, as kept
-// plus ".LOG", so that no boot replays it onto the new hive, and back when
+// hive's log belongs to the hive it replaces: it moves aside first, beside
+// the kept copy, so that no boot replays it onto the new hive, and back when
 // the hive cannot be replaced. *movedLog says whether there was one.
 bool PutHiveInPlace(const SnapPath& fresh, const SnapPath& current, const SnapPath& kept, bool* movedLog) {
-  SnapPath log = current.WithSuffix(".LOG"), keptLog = kept.WithSuffix(".LOG");
+  SnapPath log = LogOf(current), keptLog = LogOf(kept);
   *movedLog = PathExists(log);
   if (*movedLog && !RenameOver(log, keptLog)) {
     PrintError(TW_MESSAGE("cannot move aside ", "无法移开 ") + ShowPath(log));
@@ -184,16 +187,13 @@ int RestoreSystem(const std::string& day, const SnapOptions& options) {
 
   int replaced = 0;
   bool movedLog[kUserSection] = {};
-  SnapPath log[kUserSection], keptLog[kUserSection];
-  for (; replaced < kUserSection; ++replaced) {
-    int index = replaced;
-    log[index] = current[index].WithSuffix(".LOG");
-    keptLog[index] = kept[index].WithSuffix(".LOG");
+  for (int index = 0; index < kUserSection; ++index) {
     if (!PutHiveInPlace(fresh[index], current[index], kept[index], &movedLog[index])) break;
+    ++replaced;
     PrintLine(TW_MESSAGE("replaced ", "已替换 ") + ShowPath(current[index]) + TW_MESSAGE(" with the ", "，来源：") +
               kSectionNames[index] + TW_MESSAGE(" hive of ", " 配置单元，快照 ") + target.shown);
     if (movedLog[index]) {
-      PrintLine(TW_MESSAGE("moved its log aside to ", "其日志已移到 ") + ShowPath(keptLog[index]));
+      PrintLine(TW_MESSAGE("moved its log aside to ", "其日志已移到 ") + ShowPath(LogOf(kept[index])));
     }
   }
   for (int index = replaced; index < kUserSection; ++index) RemoveFile(fresh[index]);
@@ -206,7 +206,7 @@ int RestoreSystem(const std::string& day, const SnapOptions& options) {
       PrintLine("  " + ShowPath(kept[index]) + "  ->  " + ShowPath(current[index]));
     }
     if (movedLog[index]) {
-      PrintLine("  " + ShowPath(keptLog[index]) + "  ->  " + ShowPath(log[index]));
+      PrintLine("  " + ShowPath(LogOf(kept[index])) + "  ->  " + ShowPath(LogOf(current[index])));
     }
   }
   return replaced == kUserSection ? 0 : 1;

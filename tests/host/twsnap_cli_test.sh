@@ -34,7 +34,9 @@ $twboot --drive "$drive" --date 2026-03-02 >/dev/null
 snap() { "$twsnap" --drive "$drive" --quiet "$@"; }
 # snap under strace, its fsync and renameat calls into $work/trace (the leak
 # check of an AddressSanitizer build cannot run under ptrace).
-traced() { ASAN_OPTIONS=detect_leaks=0 strace -f -e trace=fsync,renameat -o "$work/trace" "$twsnap" --drive "$drive" --quiet "$@"; }
+traced() {
+  ASAN_OPTIONS=detect_leaks=0 strace -f -e trace=fsync,renameat -o "$work/trace" "$twsnap" --drive "$drive" --quiet "$@"
+}
 syscalls() { grep -oE '(fsync|renameat)\(' "$work/trace" | tr -d '(' | xargs; }
 
 # verify: sound snapshots pass, the dirty SAM is a warning, the template's
