@@ -5,12 +5,13 @@
 
 const uint8_t* ByteStream::Fetch(size_t size) {
   if (m_end - m_begin < size) {
-    // Keep the unread tail at the front and fill up behind it.
+    // Keep the unread tail at the front and read no more than the run needs:
+    // a hive's data that follows goes straight where ReadInto puts it.
     memmove(m_buffer.data(), m_buffer.data() + m_begin, m_end - m_begin);
     m_end -= m_begin;
     m_begin = 0;
     size_t got = 0;
-    if (!m_file->Read(m_buffer.data() + m_end, m_buffer.size() - m_end, &got)) m_readFailed = true;
+    if (!m_file->Read(m_buffer.data() + m_end, size - m_end, &got)) m_readFailed = true;
     m_end += got;
     if (m_end < size) return nullptr;
   }
