@@ -1,5 +1,5 @@
-// Sequential reading of a file in large pieces, handing out runs of
-// contiguous bytes, so that a check reads each byte of the file once.
+// Sequential reading of a file, each byte once: short runs handed out from a
+// buffer, long ones read straight into the caller's memory.
 #pragma once
 
 #include <stddef.h>
@@ -15,12 +15,10 @@ class ByteStream {
 
   explicit ByteStream(SnapFile* file) : m_file(file), m_buffer(kChunkBytes) {}
 
-  // size contiguous bytes (at most kChunkBytes) from the current position,
-  // or null when the file ends (or a read fails) first. Valid until the next
-  // call.
+  // The next size bytes (at most kChunkBytes), or null when the file ends (or
+  // a read fails) first. Valid until the next call.
   const uint8_t* Fetch(size_t size);
-  // The next size bytes into out, read from the file straight into it past
-  // what the stream holds already; false when the file ends first.
+  // The next size bytes into out; false when the file ends first.
   bool ReadInto(uint8_t* out, size_t size);
   // Passes over size bytes; false when the file ends first.
   bool Skip(uint64_t size);
@@ -29,7 +27,5 @@ class ByteStream {
  private:
   SnapFile* m_file;
   std::vector<uint8_t> m_buffer;
-  size_t m_begin = 0;  // first unread byte in the buffer
-  size_t m_end = 0;    // end of the bytes read into the buffer
   bool m_readFailed = false;
 };
