@@ -1,5 +1,5 @@
-// Sequential reading of a file in large pieces, handing out runs of
-// contiguous bytes, so that a check reads each byte of the file once.
+// Sequential reading of a file, each byte once: short runs handed out from a
+// buffer, long ones read straight into the caller's memory.
 #pragma once
 
 #include <stddef.h>
@@ -11,22 +11,21 @@
 
 class ByteStream {
  public:
+  static constexpr size_t kChunkBytes = 1 << 20;
+
   explicit ByteStream(SnapFile* file) : m_file(file), m_buffer(kChunkBytes) {}
 
-  // size contiguous bytes from the current position, or null when the file
-  // ends (or a read fails) first. Valid until the next call.
+  // The next size bytes (at most kChunkBytes), or null when the file ends (or
+  // a read fails) first. Valid until the next call.
   const uint8_t* Fetch(size_t size);
-  // The same run, left unread: the next Fetch starts with it.
-  const uint8_t* Peek(size_t size);
+  // The next size bytes into out; false when the file ends first.
+  bool ReadInto(uint8_t* out, size_t size);
   // Passes over size bytes; false when the file ends first.
   bool Skip(uint64_t size);
   bool readFailed() const { return m_readFailed; }
 
  private:
-  static constexpr size_t kChunkBytes = 1 << 20;
   SnapFile* m_file;
   std::vector<uint8_t> m_buffer;
-  size_t m_begin = 0;  // first unread byte in the buffer
-  size_t m_end = 0;    // end of the bytes read into the buffer
   bool m_readFailed = false;
 };

@@ -150,6 +150,7 @@ bool SetRepairRequest(const char* value) {
   }
   bool written = WriteIniFile(settings, "IsRepair", value) && WriteIniFile(settings, "SignRun", value);
   LayerCloseFile(settings);
+  written = written && SyncFile(SnapPath::InWindows(kSettingsName));
   if (!written) PrintError(TW_MESSAGE("cannot write the settings file", "无法写入设置文件"));
   return written;
 }

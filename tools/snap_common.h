@@ -42,5 +42,6 @@ bool CopyRangeToNewFile(SnapFile* file, uint64_t offset, uint64_t length, const 
 // The name a new file is written under before it is renamed over path.
 SnapPath NewNameBeside(const SnapPath& path);
 
-// Sets IsRepair and SignRun in the settings file with the engine's writer.
+// Sets IsRepair and SignRun in the settings file with the engine's writer,
+// and puts the file on the disk.
 bool SetRepairRequest(const char* value);

@@ -77,6 +77,7 @@ bool IsPlainHive(SnapFile* file) {
 
 struct VerifyTally {
   int checked = 0, damaged = 0, dirty = 0, missing = 0, unlisted = 0;
+  HiveCheckMemory memory;  // shared by the checks of all the files
 };
 
 void VerifyOne(const SnapshotTarget& target, VerifyTally* tally) {
@@ -89,9 +90,9 @@ void VerifyOne(const SnapshotTarget& target, VerifyTally* tally) {
   ++tally->checked;
   SnapshotReport report;
   if (IsPlainHive(&file)) {
-    CheckHiveFile(&file, &report.sections[0]);
+    CheckHiveFile(&file, &report.sections[0], &tally->memory);
     report.sections[0].present = false;  // not a section: never "empty"
-  } else if (!CheckSnapshot(&file, &report)) {
+  } else if (!CheckSnapshot(&file, &report, &tally->memory)) {
     report.fileFault = HiveFault::kReadFailed;
     report.faultSection = 0;
   }

@@ -63,8 +63,11 @@ bool EngineNameInWindows(const std::string& relative, std::vector<TwChar>* name)
 bool ListFolderFiles(const SnapPath& folder, std::vector<std::string>* names);
 
 bool PathExists(const SnapPath& path);
-// Renames from to to, replacing a file at to.
+// Renames from to to, replacing a file at to, and puts the new name on the
+// disk (on Linux by syncing the folder of to; NTFS keeps renames in order).
 bool RenameOver(const SnapPath& from, const SnapPath& to);
+// Puts what was written to a file through another handle on the disk.
+bool SyncFile(const SnapPath& path);
 bool RemoveFile(const SnapPath& path);
 // Whether path, once every link and ".." is resolved, lies in folder.
 bool PathResolvesInto(const SnapPath& path, const SnapPath& folder);

@@ -42,8 +42,22 @@ class Where {
   const char* leaf() const { return m_inWindows ? m_place.leaf().c_str() : m_leaf.c_str(); }
   // A link found in the Windows folder is never followed.
   int noFollow() const { return m_inWindows ? O_NOFOLLOW : 0; }
+  // Puts the folder's entries on the disk. A file system that cannot sync a
+  // folder (EINVAL) gives no more than it gives.
+  bool SyncFolder() const {
+    int folder = m_inWindows ? m_place.folder() : OpenParent();
+    bool synced = folder >= 0 && (fsync(folder) == 0 || errno == EINVAL);
+    if (!m_inWindows && folder >= 0) close(folder);
+    return synced;
+  }
 
  private:
+  int OpenParent() const {
+    size_t slash = m_leaf.find_last_of('/');
+    std::string parent = slash == std::string::npos ? "." : slash == 0 ? "/" : m_leaf.substr(0, slash);
+    return open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  }
+
   bool m_inWindows = false;
   HostPlace m_place;
   std::string m_leaf;
@@ -206,7 +220,15 @@ bool PathExists(const SnapPath& path) {
 bool RenameOver(const SnapPath& from, const SnapPath& to) {
   Where source, target;
   return source.Find(from) && target.Find(to) &&
-         renameat(source.folder(), source.leaf(), target.folder(), target.leaf()) == 0;
+         renameat(source.folder(), source.leaf(), target.folder(), target.leaf()) == 0 && target.SyncFolder();
+}
+
+bool SyncFile(const SnapPath& path) {
+  Where where;
+  int fd = where.Find(path) ? openat(where.folder(), where.leaf(), O_RDONLY | O_CLOEXEC | where.noFollow()) : -1;
+  bool synced = fd >= 0 && fsync(fd) == 0;
+  if (fd >= 0) close(fd);
+  return synced;
 }
 
 bool RemoveFile(const SnapPath& path) {

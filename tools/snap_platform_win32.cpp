@@ -142,6 +142,15 @@ bool RenameOver(const SnapPath& from, const SnapPath& to) {
   return MoveFileExA(HostPath(from).c_str(), HostPath(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
+bool SyncFile(const SnapPath& path) {
+  HANDLE file = CreateFileA(HostPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bool synced = FlushFileBuffers(file) != 0;
+  CloseHandle(file);
+  return synced;
+}
+
 bool RemoveFile(const SnapPath& path) { return DeleteFileA(HostPath(path).c_str()) != 0; }
 
 bool PathResolvesInto(const SnapPath& path, const SnapPath& folder) {

@@ -65,6 +65,26 @@ bool WriteSectionOver(SnapFile* file, int index, const SectionReport& section, c
   return false;
 }
 
+// The transaction log that Windows keeps beside a hive.
+SnapPath LogOf(const SnapPath& hive) { return hive.WithSuffix(".LOG"); }
+
+// Renames a new hive over a machine hive whose kept copy is named kept. The
+// hive's log belongs to the hive it replaces: it moves aside first, beside
+// the kept copy, so that no boot replays it onto the new hive, and back when
+// the hive cannot be replaced. *movedLog says whether there was one.
+bool PutHiveInPlace(const SnapPath& fresh, const SnapPath& current, const SnapPath& kept, bool* movedLog) {
+  SnapPath log = LogOf(current), keptLog = LogOf(kept);
+  *movedLog = PathExists(log);
+  if (*movedLog && !RenameOver(log, keptLog)) {
+    PrintError(TW_MESSAGE("cannot move aside ", "无法移开 ") + ShowPath(log));
+    return false;
+  }
+  if (RenameOver(fresh, current)) return true;
+  if (*movedLog) RenameOver(keptLog, log);
+  PrintError(TW_MESSAGE("cannot rename into ", "无法重命名为 ") + ShowPath(current));
+  return false;
+}
+
 }  // namespace
 
 int ExtractSection(const std::string& text, const std::string& sectionName, const std::string& outText,
@@ -135,17 +155,18 @@ int RestoreSystem(const std::string& day, const SnapOptions& options) {
 
   // Everything is written beside the hives first: the kept copies of the
   // current hives and the new hives under temporary names, each flushed.
-  // Only then are the new ones renamed into place, one rename per hive.
+  // Only then is each new one renamed into place, its hive's log moved aside
+  // just before.
   std::string stamp = LocalTimeStamp();
   SnapPath current[kUserSection], kept[kUserSection], fresh[kUserSection];
   bool hasKept[kUserSection] = {};
   bool written = true;
   for (int index = 0; index < kUserSection && written; ++index) {
     current[index] = SnapPath::InWindows(kMachineHives[index]);
+    kept[index] = current[index].WithSuffix(".twsnap-" + stamp);
     SnapFile hive;
     uint64_t size = 0;
     if (hive.OpenForReading(current[index]) && hive.Size(&size)) {
-      kept[index] = current[index].WithSuffix(".twsnap-" + stamp);
       std::string keptName = kept[index].name.substr(kept[index].name.find_last_of('\\') + 1);
       hasKept[index] = written = CopyRangeToNewFile(&hive, 0, size, kept[index], options, keptName);
     }
@@ -165,14 +186,15 @@ int RestoreSystem(const std::string& day, const SnapOptions& options) {
   }
 
   int replaced = 0;
+  bool movedLog[kUserSection] = {};
   for (int index = 0; index < kUserSection; ++index) {
-    if (!RenameOver(fresh[index], current[index])) {
-      PrintError(TW_MESSAGE("cannot rename into ", "无法重命名为 ") + ShowPath(current[index]));
-      break;
-    }
+    if (!PutHiveInPlace(fresh[index], current[index], kept[index], &movedLog[index])) break;
     ++replaced;
     PrintLine(TW_MESSAGE("replaced ", "已替换 ") + ShowPath(current[index]) + TW_MESSAGE(" with the ", "，来源：") +
               kSectionNames[index] + TW_MESSAGE(" hive of ", " 配置单元，快照 ") + target.shown);
+    if (movedLog[index]) {
+      PrintLine(TW_MESSAGE("moved its log aside to ", "其日志已移到 ") + ShowPath(LogOf(kept[index])));
+    }
   }
   for (int index = replaced; index < kUserSection; ++index) RemoveFile(fresh[index]);
   if (replaced) PrintLine(TW_MESSAGE("to undo, rename each kept copy back over its hive:",
@@ -182,6 +204,9 @@ int RestoreSystem(const std::string& day, const SnapOptions& options) {
       PrintLine("  " + ShowPath(current[index]) + TW_MESSAGE(" had no former hive", " 原先不存在"));
     } else {
       PrintLine("  " + ShowPath(kept[index]) + "  ->  " + ShowPath(current[index]));
+    }
+    if (movedLog[index]) {
+      PrintLine("  " + ShowPath(LogOf(kept[index])) + "  ->  " + ShowPath(LogOf(current[index])));
     }
   }
   return replaced == kUserSection ? 0 : 1;

@@ -2,35 +2,47 @@
 #include "snapshot_check.h"
 
 #include "byte_stream.h"
+#include "hive_tree.h"
 
 const char* const kSectionNames[kSnapshotSections] = {"system", "software", "sam", "user"};
 
 namespace {
 
+// The hive data is read in pieces small enough for the processor's cache,
+// and each bin is checked while its bytes are still there.
+constexpr uint32_t kPieceBytes = 256 * 1024;
+
 // Checks the hive of length bytes at the stream's position and leaves the
-// stream after it (when the file holds that many bytes).
-HiveFault CheckHive(ByteStream* stream, uint64_t length, bool* dirty) {
+// stream after it (when the file holds that many bytes). expected names the
+// hive of a snapshot's section; a plain hive file has none.
+HiveFault CheckHive(ByteStream* stream, uint64_t length, const SnapshotHive* expected, HiveCheckMemory* memory,
+                    bool* dirty) {
   if (length < kHiveBaseBlockBytes) return stream->Skip(length) ? HiveFault::kTooShortForHive : HiveFault::kReadFailed;
   const uint8_t* block = stream->Fetch(kHiveBaseBlockBytes);
   if (!block) return HiveFault::kReadFailed;
   BaseBlockInfo info;
   HiveFault fault = CheckBaseBlock(block, length, &info);
   *dirty = info.dirty;
+  if (fault == HiveFault::kNone && expected) fault = CheckHiveName(block, *expected);
   uint64_t consumed = kHiveBaseBlockBytes;
-  bool rootSeen = false;
-  for (uint32_t binOffset = 0; fault == HiveFault::kNone && binOffset < info.dataSize;) {
-    const uint8_t* header = stream->Peek(kHiveBinHeaderBytes);
-    if (!header) return HiveFault::kReadFailed;
-    uint32_t binSize = 0;
-    fault = ReadBinHeader(header, binOffset, info.dataSize, &binSize);
-    if (fault != HiveFault::kNone) break;
-    const uint8_t* bin = stream->Fetch(binSize);
-    if (!bin) return HiveFault::kReadFailed;
-    consumed += binSize;
-    fault = CheckBinCells(bin, binSize, binOffset, info.rootOffset, &rootSeen);
-    binOffset += binSize;
+  if (fault == HiveFault::kNone) {
+    if (memory->dataBytes < info.dataSize) {
+      memory->data.reset(new uint8_t[info.dataSize]);
+      memory->dataBytes = info.dataSize;
+    }
+    size_t words = HiveCheckMemoryWords(info.dataSize);
+    if (memory->work.size() < words) memory->work.resize(words);
+    uint8_t* data = memory->data.get();
+    HiveBinCheck bins(info, memory->work.data());
+    for (uint32_t held = 0; fault == HiveFault::kNone && held < info.dataSize;) {
+      uint32_t piece = info.dataSize - held < kPieceBytes ? info.dataSize - held : kPieceBytes;
+      if (!stream->ReadInto(data + held, piece)) return HiveFault::kReadFailed;
+      held += piece;
+      consumed += piece;
+      fault = bins.Advance(data, held);
+    }
+    if (fault == HiveFault::kNone) fault = CheckKeyTree(data, info, memory->work.data());
   }
-  if (fault == HiveFault::kNone && !rootSeen) fault = HiveFault::kNoRootKey;
   if (!stream->Skip(length - consumed)) return HiveFault::kReadFailed;
   return fault;
 }
@@ -52,10 +64,12 @@ bool SnapshotReport::Dirty() const {
   return false;
 }
 
-bool CheckSnapshot(SnapFile* file, SnapshotReport* report) {
+bool CheckSnapshot(SnapFile* file, SnapshotReport* report, HiveCheckMemory* memory) {
   *report = SnapshotReport();
   if (!file->Size(&report->fileSize) || !file->Seek(0)) return false;
   ByteStream stream(file);
+  HiveCheckMemory ownMemory;
+  if (!memory) memory = &ownMemory;
   uint64_t position = 0;
   for (int index = 0; index < kSnapshotSections; ++index) {
     SectionReport& section = report->sections[index];
@@ -78,7 +92,8 @@ bool CheckSnapshot(SnapFile* file, SnapshotReport* report) {
     }
     section.present = true;
     section.offset = position;
-    if (section.length) section.fault = CheckHive(&stream, section.length, &section.dirty);
+    SnapshotHive hive = static_cast<SnapshotHive>(index);
+    if (section.length) section.fault = CheckHive(&stream, section.length, &hive, memory, &section.dirty);
     position += section.length;
   }
   if (position != report->fileSize) {
@@ -88,12 +103,13 @@ bool CheckSnapshot(SnapFile* file, SnapshotReport* report) {
   return true;
 }
 
-bool CheckHiveFile(SnapFile* file, SectionReport* report) {
+bool CheckHiveFile(SnapFile* file, SectionReport* report, HiveCheckMemory* memory) {
   *report = SectionReport();
   if (!file->Size(&report->length) || !file->Seek(0)) return false;
   report->present = true;
   ByteStream stream(file);
-  report->fault = CheckHive(&stream, report->length, &report->dirty);
+  HiveCheckMemory ownMemory;
+  report->fault = CheckHive(&stream, report->length, nullptr, memory ? memory : &ownMemory, &report->dirty);
   return true;
 }
 

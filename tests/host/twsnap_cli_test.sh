@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # twsnap over snapshots that twboot takes of generated hives: the generator
 # proven by hivexml, verify and list, extract, the user-hive request carried
-# out by a twboot boot, restore-system, and the refusals.
+# out by a twboot boot, restore-system with the hives' logs, the refusals, and
+# the order in which the writes reach the disk.
 # usage: twsnap_cli_test.sh TWSNAP TWBOOT MAKE_HIVE
 set -u
 twsnap=$1 twboot=$2 make_hive=$3
@@ -31,6 +32,12 @@ cp "$win/twsafe/20260301.xff" "$win/twsafe/11111111.xff"  # the installation sna
 $make_hive "$user/NTUSER.DAT" 24576
 $twboot --drive "$drive" --date 2026-03-02 >/dev/null
 snap() { "$twsnap" --drive "$drive" --quiet "$@"; }
+# snap under strace, its fsync and renameat calls into $work/trace (the leak
+# check of an AddressSanitizer build cannot run under ptrace).
+traced() {
+  ASAN_OPTIONS=detect_leaks=0 strace -f -e trace=fsync,renameat -o "$work/trace" "$twsnap" --drive "$drive" --quiet "$@"
+}
+syscalls() { grep -oE '(fsync|renameat)\(' "$work/trace" | tr -d '(' | xargs; }
 
 # verify: sound snapshots pass, the dirty SAM is a warning, the template's
 # placeholders are no snapshots, and a file the index does not name is found.
@@ -77,9 +84,11 @@ ln -s "$win/twsafe" "$work/store"
 snap extract 2026-3-1 user "$work/store/x.hive" 2>/dev/null
 check "output through a link into the snapshot folder refused" "2 no" "$? $([ -e "$win/twsafe/x.hive" ] && echo yes || echo no)"
 
-# prepare-restore, then a boot: the day's user hive is in place.
-snap prepare-restore 2026-3-1 >/dev/null 2>&1
+# prepare-restore, then a boot: the day's user hive is in place. The hive is
+# synced before its rename, its folder after it, the settings file last.
+traced prepare-restore 2026-3-1 >/dev/null 2>&1
 check "prepare-restore exit status" 0 $?
+check "syncs around the rename" "fsync renameat fsync fsync" "$(syscalls)"
 check "flags set" "IsRepair=111 SignRun=111" "$(tr '\0' '\n' <"$win/wispdata.dat" | grep -aE '^(IsRepair|SignRun)=' | xargs)"
 $twboot --drive "$drive" --date 2026-03-03 >/dev/null
 cmp -s "$user/NTUSER.DAT" "$work/user-0301"
@@ -101,19 +110,38 @@ check "a temp folder that is a link is not written" "1 0" "$? $(ls "$outside/tem
 check "flags unchanged" "IsRepair=222 SignRun=222" "$(tr '\0' '\n' <"$win/wispdata.dat" | grep -aE '^(IsRepair|SignRun)=' | xargs)"
 rm "$win/temp" "$win/twsafe/20260305.xff" && mv "$work/temp-real" "$win/temp"
 
-# restore-system: a damaged section leaves every hive untouched; a sound one
-# replaces all three, keeps the old ones, and the new ones verify.
-sum() { cat "$config/system" "$config/software" "$config/SAM" | md5sum; }
+# restore-system: a damaged section, or sections swapped, leaves every hive
+# and log untouched; a sound one replaces all three, keeps the old ones, moves
+# the logs of the replaced hives aside with them, and the new ones verify.
+printf 'system log' >"$config/system.LOG" && printf 'software log' >"$config/SOFTWARE.LOG"
+sum() { cat "$config/system" "$config/software" "$config/SAM" "$config/system.LOG" "$config/SOFTWARE.LOG" | md5sum; }
 before=$(sum)
 cp "$win/twsafe/20260302.xff" "$work/bad.xff"
 printf 'X' | dd of="$work/bad.xff" bs=1 seek=$((256 + 40960 + 256 + 4096 + 4096)) conv=notrunc status=none
 snap restore-system "$work/bad.xff" >/dev/null 2>"$work/err"
 check "damaged software section refused" "1 1" "$? $(grep -c 'software: damaged: broken hive-bin chain' "$work/err")"
-check "hives untouched" "$before" "$(sum)"
-check "nothing left beside them" 3 "$(ls "$config" | wc -l)"
-snap restore-system 2026-3-1 >"$work/out" 2>/dev/null
+python3 - "$win/twsafe/20260302.xff" "$work/swapped.xff" <<'PY'
+import sys
+data = open(sys.argv[1], "rb").read()
+sections, at = [], 0
+for _ in range(4):
+    length = int(data[at:at + 256].rstrip(b"\0"))
+    sections.append(data[at:at + 256 + length])
+    at += 256 + length
+open(sys.argv[2], "wb").write(b"".join([sections[1], sections[0]] + sections[2:]))
+PY
+snap restore-system "$work/swapped.xff" >/dev/null 2>"$work/err"
+check "system and software sections swapped: refused" "1 1" "$? $(grep -c 'system: damaged: holds another hive' "$work/err")"
+check "hives and logs untouched" "$before" "$(sum)"
+check "nothing left beside them" 5 "$(ls "$config" | wc -l)"
+traced restore-system 2026-3-1 >"$work/out" 2>/dev/null
 check "restore-system exit status" 0 $?
 check "kept copies" 3 "$(ls "$config" | grep -c '\.twsnap-[0-9]\{8\}-[0-9]\{6\}$')"
+check "logs moved aside with their hives" "system log|software log" \
+  "$(cat "$config"/system.twsnap-*.LOG)|$(cat "$config"/software.twsnap-*.LOG)"
+check "no log left beside a new hive" 0 "$(ls "$config" | grep -ci '^[a-z]*\.log$')"
+check "the moves are named" 2 "$(grep -c '^moved its log aside to .*\.twsnap-.*\.LOG$' "$work/out")"
+check "every rename followed by a folder sync" "" "$(syscalls | grep -oE 'renameat (renameat|$)')"
 "$twsnap" --drive "$drive" verify "$config/system" "$config/software" "$config/SAM" >"$work/out"
 check "replaced hives verify" 0 $?
 cmp -s "$config/system" <(tail -c +257 "$win/twsafe/20260301.xff" | head -c 40960)
