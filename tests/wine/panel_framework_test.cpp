@@ -6,7 +6,7 @@
 #include "SkinButton.h"
 #include "WinApp.h"
 #include "resource.h"
-#include "wine_check.h"
+#include "wine_test.h"
 
 #include <commctrl.h>
 
@@ -69,15 +69,15 @@ void TestNestedQuit() {
         ScriptedDialog inner(IDD_UNINSTALL_BOOT, [](ScriptedDialog&) { ::PostQuitMessage(7); }, &self);
         innerResult = inner.DoModal();
         outerSawInnerEnd = true;
-        Check(::IsWindowEnabled(self.m_hWnd) != FALSE, "owner enabled again after the inner dialog");
+        CHECK(::IsWindowEnabled(self.m_hWnd) != FALSE, "owner enabled again after the inner dialog");
     });
     INT_PTR outerResult = outer.DoModal();
-    Check(outerSawInnerEnd && innerResult == -1, "a posted quit ends the inner modal loop (%d)", static_cast<int>(innerResult));
-    Check(outerResult == -1, "and then the outer one (%d)", static_cast<int>(outerResult));
+    CHECK(outerSawInnerEnd && innerResult == -1, "a posted quit ends the inner modal loop (%d)", static_cast<int>(innerResult));
+    CHECK(outerResult == -1, "and then the outer one (%d)", static_cast<int>(outerResult));
     MSG msg;
     bool quitLeft = ::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) && msg.message == WM_QUIT;
-    Check(quitLeft && msg.wParam == 7, "the quit is handed on to the loop outside, code kept");
-    Check(theApp.m_exitCode == 7, "the quit code becomes the exit code");
+    CHECK(quitLeft && msg.wParam == 7, "the quit is handed on to the loop outside, code kept");
+    CHECK(theApp.m_exitCode == 7, "the quit code becomes the exit code");
 }
 
 void TestEndDialogAndTeardown() {
@@ -88,9 +88,9 @@ void TestEndDialogAndTeardown() {
         button.SubclassWindow(buttonWindow);
         self.EndDialog(42);
     });
-    Check(dialog.DoModal() == 42, "EndDialog's result comes back from DoModal");
-    Check(dialog.m_hWnd == nullptr && button.m_hWnd == nullptr, "dialog and control objects detached after the run");
-    Check(!::IsWindow(buttonWindow), "the dialog's windows are gone");
+    CHECK(dialog.DoModal() == 42, "EndDialog's result comes back from DoModal");
+    CHECK(dialog.m_hWnd == nullptr && button.m_hWnd == nullptr, "dialog and control objects detached after the run");
+    CHECK(!::IsWindow(buttonWindow), "the dialog's windows are gone");
 }
 
 // The registered colours reach message boxes made by the system.
@@ -120,8 +120,8 @@ void TestDialogColours() {
     g_boxHook = SetWindowsHookExA(WH_CBT, &MessageBoxHook, nullptr, GetCurrentThreadId());
     MessageBoxA(nullptr, "colour", "提示", MB_OK | MB_ICONINFORMATION);
     UnhookWindowsHookEx(g_boxHook);
-    Check(g_boxColour == kGrey, "message box background is the registered grey (%06lx)", g_boxColour);
-    Check(g_boxTextColour == RGB(0, 0, 0), "message box text is black (%06lx)", g_boxTextColour);
+    CHECK(g_boxColour == kGrey, "message box background is the registered grey (%06lx)", g_boxColour);
+    CHECK(g_boxTextColour == RGB(0, 0, 0), "message box text is black (%06lx)", g_boxTextColour);
 
     COLORREF dialogColour = CLR_INVALID, radioColour = CLR_INVALID, printedColour = CLR_INVALID;
     g_boxColour = CLR_INVALID;
@@ -148,10 +148,10 @@ void TestDialogColours() {
         self.EndDialog(IDOK);
     });
     dialog.DoModal();
-    Check(dialogColour == kGrey, "our dialogs get the grey background (%06lx)", dialogColour);
-    Check(radioColour == kGrey, "and their buttons' colour requests too (%06lx)", radioColour);
-    Check(printedColour == kGrey, "a dialog prints its client area in its background colour (%06lx)", printedColour);
-    Check(g_boxColour == kGrey, "a message box over our dialog gets the grey too (%06lx)", g_boxColour);
+    CHECK(dialogColour == kGrey, "our dialogs get the grey background (%06lx)", dialogColour);
+    CHECK(radioColour == kGrey, "and their buttons' colour requests too (%06lx)", radioColour);
+    CHECK(printedColour == kGrey, "a dialog prints its client area in its background colour (%06lx)", printedColour);
+    CHECK(g_boxColour == kGrey, "a message box over our dialog gets the grey too (%06lx)", g_boxColour);
 }
 
 void TestSkinButton() {
@@ -160,27 +160,27 @@ void TestSkinButton() {
         HWND hwnd = self.GetDlgItem(IDC_REPAIR);
         button.SubclassWindow(hwnd);
         auto type = [&] { return static_cast<DWORD>(GetWindowLongA(hwnd, GWL_STYLE)) & 0x0F; };
-        Check(type() == BS_OWNERDRAW, "subclassing makes the button owner-drawn");
-        Check(button.SetIconResource(IDI_REPAIR) == 0, "icon 136 loads");
-        Check(button.SetIconResource(9999) == 0, "a missing icon is no error");
+        CHECK(type() == BS_OWNERDRAW, "subclassing makes the button owner-drawn");
+        CHECK(button.SetIconResource(IDI_REPAIR) == 0, "icon 136 loads");
+        CHECK(button.SetIconResource(9999) == 0, "a missing icon is no error");
         // The real pointer stays away; the snapshot is taken at the next paint of the dialog.
         SetCursorPos(0, 0);
         button.SetTransparent(true);
         RedrawWindow(self.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 
         SendMessageA(hwnd, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
-        Check(type() == BS_OWNERDRAW, "BM_SETSTYLE keeps it owner-drawn");
-        Check((SendMessageA(hwnd, WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON) != 0, "default push button after BS_DEFPUSHBUTTON");
+        CHECK(type() == BS_OWNERDRAW, "BM_SETSTYLE keeps it owner-drawn");
+        CHECK((SendMessageA(hwnd, WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON) != 0, "default push button after BS_DEFPUSHBUTTON");
         SendMessageA(hwnd, BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
-        Check((SendMessageA(hwnd, WM_GETDLGCODE, 0, 0) & DLGC_UNDEFPUSHBUTTON) != 0, "plain push button after BS_PUSHBUTTON");
+        CHECK((SendMessageA(hwnd, WM_GETDLGCODE, 0, 0) & DLGC_UNDEFPUSHBUTTON) != 0, "plain push button after BS_PUSHBUTTON");
 
         SendMessageA(hwnd, BM_SETCHECK, BST_CHECKED, 0);
-        Check(SendMessageA(hwnd, BM_GETCHECK, 0, 0) == 0, "a push button has no check state");
+        CHECK(SendMessageA(hwnd, BM_GETCHECK, 0, 0) == 0, "a push button has no check state");
 
         HDC hdc = GetDC(self.m_hWnd);
         LRESULT brush = self.SendMessage(WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(hdc), reinterpret_cast<LPARAM>(hwnd));
         ReleaseDC(self.m_hWnd, hdc);
-        Check(brush == reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH)), "colour request reflected: hollow brush");
+        CHECK(brush == reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH)), "colour request reflected: hollow brush");
 
         // A double click is two clicks.
         self.clicks = 0;
@@ -188,13 +188,13 @@ void TestSkinButton() {
         SendMessageA(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
         SendMessageA(hwnd, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
         SendMessageA(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-        Check(self.clicks == 2 && self.lastClickedId == IDC_REPAIR, "double click runs the command twice (%d)", self.clicks);
-        Check(GetFocus() == hwnd, "a click gives the button the focus");
+        CHECK(self.clicks == 2 && self.lastClickedId == IDC_REPAIR, "double click runs the command twice (%d)", self.clicks);
+        CHECK(GetFocus() == hwnd, "a click gives the button the focus");
 
         // Disabling moves the focus on; with no other tab stop, to the dialog.
         SetFocus(hwnd);
         EnableWindow(hwnd, FALSE);
-        Check(GetFocus() != hwnd, "disabling the focused button moves the focus away");
+        CHECK(GetFocus() != hwnd, "disabling the focused button moves the focus away");
 
         // Drawing: the cached parent background first, then the frame by hover and press.
         EnableWindow(hwnd, TRUE);
@@ -226,27 +226,27 @@ void TestSkinButton() {
         COLORREF parentColour = BrushColour(reinterpret_cast<HBRUSH>(self.SendMessage(
             WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(dialogDc), reinterpret_cast<LPARAM>(self.m_hWnd))));
         ReleaseDC(self.m_hWnd, dialogDc);
-        Check(plain.topLeft == parentColour && plain.bottomRight == parentColour,
+        CHECK(plain.topLeft == parentColour && plain.bottomRight == parentColour,
               "transparent button paints the parent's background (%06lx, the dialog's is %06lx)", plain.topLeft,
               parentColour);
-        Check(plain.topLeft != light || plain.bottomRight != dark, "no frame while the mouse is elsewhere");
+        CHECK(plain.topLeft != light || plain.bottomRight != dark, "no frame while the mouse is elsewhere");
 
         SendMessageA(hwnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(5, 5));
         Corners held = draw(0);
-        Check(held.topLeft == plain.topLeft, "entering with the mouse button held gives no hover frame");
+        CHECK(held.topLeft == plain.topLeft, "entering with the mouse button held gives no hover frame");
         SendMessageA(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
         Corners hover = draw(0);
-        Check(hover.topLeft == light && hover.topRight == dark && hover.bottomLeft == dark && hover.bottomRight == dark,
+        CHECK(hover.topLeft == light && hover.topRight == dark && hover.bottomLeft == dark && hover.bottomRight == dark,
               "hover: raised frame, highlight only at the top-left corner (%06lx %06lx %06lx %06lx)", hover.topLeft,
               hover.topRight, hover.bottomLeft, hover.bottomRight);
         Corners pressed = draw(ODS_SELECTED);
-        Check(pressed.topLeft == dark && pressed.topRight == light && pressed.bottomLeft == light,
+        CHECK(pressed.topLeft == dark && pressed.topRight == light && pressed.bottomLeft == light,
               "pressed: sunken frame (%06lx %06lx %06lx)", pressed.topLeft, pressed.topRight, pressed.bottomLeft);
         SendMessageA(hwnd, WM_MOUSELEAVE, 0, 0);
-        Check(draw(0).topLeft == plain.topLeft, "leaving the button removes the frame");
+        CHECK(draw(0).topLeft == plain.topLeft, "leaving the button removes the frame");
         SendMessageA(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
         EnableWindow(hwnd, FALSE);
-        Check(draw(ODS_DISABLED).topLeft == plain.topLeft, "disabling removes the hover frame");
+        CHECK(draw(ODS_DISABLED).topLeft == plain.topLeft, "disabling removes the hover frame");
         self.EndDialog(IDOK);
     });
     dialog.DoModal();
@@ -258,7 +258,7 @@ void TestSkinButton() {
         HWND install = self.GetDlgItem(IDC_INSTALL);
         SetFocus(install);
         uninstall.EnableWindow(FALSE);
-        Check(GetFocus() == install, "disabling a button without the focus leaves the focus where it was");
+        CHECK(GetFocus() == install, "disabling a button without the focus leaves the focus where it was");
         self.EndDialog(IDOK);
     });
     panel.DoModal();
@@ -284,25 +284,23 @@ void TestReflectionOnce() {
         HWND radio = self.GetDlgItem(IDC_EXIT_PROGRAM);
         counted.SubclassWindow(radio);
         SendMessageA(radio, BM_CLICK, 0, 0);
-        Check(counted.commands == 1, "a command the dialog declines reaches its control once (%d)", counted.commands);
-        Check(self.clicks == 1, "and the dialog once (%d)", self.clicks);
+        CHECK(counted.commands == 1, "a command the dialog declines reaches its control once (%d)", counted.commands);
+        CHECK(self.clicks == 1, "and the dialog once (%d)", self.clicks);
 
         HWND box = CreateWindowExA(0, "BUTTON", "check", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 5, 60, 60,
                                    14, self.m_hWnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCheckBoxId)),
                                    GetModuleHandleA(nullptr), nullptr);
         checkBox.SubclassWindow(box);
         SendMessageA(box, BM_CLICK, 0, 0);
-        Check(SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED, "check-box mode: one click checks the button");
+        CHECK(SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED, "check-box mode: one click checks the button");
         SendMessageA(box, BM_CLICK, 0, 0);
-        Check(SendMessageA(box, BM_GETCHECK, 0, 0) == BST_UNCHECKED, "check-box mode: the next click clears it");
+        CHECK(SendMessageA(box, BM_GETCHECK, 0, 0) == BST_UNCHECKED, "check-box mode: the next click clears it");
         self.EndDialog(IDOK);
     });
     dialog.DoModal();
 }
 
-}  // namespace
-
-int main() {
+SCENARIO(framework) {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
     TestNestedQuit();
@@ -310,5 +308,6 @@ int main() {
     TestDialogColours();
     TestSkinButton();
     TestReflectionOnce();
-    return CheckResult();
 }
+
+}  // namespace
