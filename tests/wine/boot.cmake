@@ -9,7 +9,8 @@ if(TW_FLAVOUR STREQUAL "win64" AND TARGET tarwenApp)
   add_dependencies(boot_driver tarwenApp ShelfLib)
   if(TARGET tw_package)
     add_dependencies(boot_driver tw_package)
-    foreach(scenario install bootmenu uninstall restart restore library library_panels library_errors)
+    foreach(scenario install bootmenu uninstall restart restore library library_package_process library_panels
+                     library_errors)
       tw_add_wine_test(NAME boot_${scenario}
         COMMAND $<TARGET_FILE:boot_driver> ${scenario} $<TARGET_FILE:tarwenApp> $<TARGET_FILE_DIR:twsysh>
                 $<TARGET_FILE:ShelfLib>

@@ -568,6 +568,24 @@ SCENARIO(library) {
     CleanUp();
 }
 
+// The package's own process holds its image open, as the panel's removal knows: the library
+// ends it too, or c:\sysh\kest stays behind.
+SCENARIO(library_package_process) {
+    InstallForLibrary();
+    ChildProcess package, elsewhere;
+    StartStandIn(package, "c:\\sysh\\kest\\twsystem.exe");
+    StartStandIn(elsewhere, "c:\\twother\\twsystem.exe");
+    Pump(1000);
+    LONG result = CallUninstallFiles();
+    CHECK(result == 0, "the call returns 0 (got %ld)", result);
+    CHECK(package.WaitExit(5000), "the package's twsystem.exe has ended");
+    CHECK(!Exists(kKest), "c:\\sysh\\kest is gone (c:\\sysh\\kest\\twsystem.exe %s)",
+          Exists("c:\\sysh\\kest\\twsystem.exe") ? "left behind" : "gone");
+    CHECK(elsewhere.Running(), "a twsystem.exe outside the package keeps running");
+    CleanUp();
+    RemoveTree("c:\\twother");
+}
+
 SCENARIO(library_panels) {
     InstallForLibrary();
     {
