@@ -4,20 +4,16 @@
 // A copy of this program named DriverCrate.exe records its command line in c:\drivercrate.log;
 // one named twsystem.exe waits to be ended; one named twsysh.exe unpacks nothing; one named
 // tarwenApp.exe stands in for a panel that ignores the quit message.
-#include <windows.h>
+#include "panel_session.h"
 
-#include <aclapi.h>
-#include <commctrl.h>
+#include <sddl.h>
 #include <shlobj.h>
 
-#include <cstring>
 #include <filesystem>
 
 #include "BootMenu.h"
 #include "Removal.h"
 #include "UninstallFiles.h"
-#include "WindowsFolder.h"
-#include "panel_session.h"
 #include "registry_values.h"
 
 namespace {
@@ -152,9 +148,7 @@ void CleanUp() {
     LayOutCleanMachine();
     RemoveTree(kAppFolder);
     RemoveTree(Windows() + "\\repair");
-    for (const char* path : {kBootIni, kBootIniCopyPath, kDriverLog})
-        RemoveFile(path);
-    RemoveSettings();
+    RemoveFile(kBootIni);
     DeleteValue(HKEY_LOCAL_MACHINE, kSessionManager, "BootExecute");
 }
 
@@ -162,8 +156,6 @@ void CleanUp() {
 Box Install(DWORD boxWait = 60000) {
     ChildProcess app;
     HWND panel = StartPanel(app, kInstalledApp);
-    if (!panel)
-        return Box();
     Click(panel, IDC_INSTALL);
     Box box = AnswerBox(app, IDOK, boxWait);
     if (!box.text.empty())
@@ -318,6 +310,13 @@ SCENARIO(install) {
     CleanUp();
 }
 
+// A clean machine that the panel has installed on.
+void InstallToRemove() {
+    LayOutCleanMachine();
+    Context context("installation to remove");
+    CHECK(Install().text == "引导安装完成!", "installed by the panel");
+}
+
 // ------------------------------------------------------------------ boot menu and tree removal
 
 SCENARIO(bootmenu) {
@@ -375,11 +374,7 @@ SCENARIO(bootmenu) {
 // ------------------------------------------------------------------ uninstall
 
 SCENARIO(uninstall) {
-    LayOutCleanMachine();
-    {
-        Context context("installation to remove");
-        CHECK(Install().text == "引导安装完成!", "installed");
-    }
+    InstallToRemove();
     const std::string windows = Windows();
     WriteBytes("c:\\sysh\\kest\\deep\\er\\locked.txt", "x");
     SetFileAttributesA("c:\\sysh\\kest\\deep\\er\\locked.txt", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
@@ -389,8 +384,6 @@ SCENARIO(uninstall) {
 
     ChildProcess app;
     HWND panel = StartPanel(app, kInstalledApp);
-    if (!panel)
-        return;
     {
         Context context("cancel");
         Click(panel, IDC_UNINSTALL);
@@ -403,7 +396,7 @@ SCENARIO(uninstall) {
         Context context("closed at once");
         HWND dialog = StartRemoval(app, panel);
         PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-        CHECK(WaitGone(dialog), "the dialog is gone");
+        CHECK(WaitProgressDialogGone(dialog), "the dialog is gone");
         CHECK(Exists("c:\\sysh\\kest\\WRLDR") && ReadBytes(WindowsSettings()) == settingsBefore, "nothing removed, Backup0 stays");
         CheckBootButtons(panel, true);
     }
@@ -416,22 +409,19 @@ SCENARIO(uninstall) {
 
     Context context("removal");
     HWND dialog = StartRemoval(app, panel);
-    if (!dialog)
-        return;
     DWORD opened = GetTickCount();
-    auto doneEnabled = [dialog] { return IsWindowEnabled(GetDlgItem(dialog, IDOK)) != 0; };
-    CHECK(!doneEnabled(), "完成 disabled at first");
+    CHECK(!IsWindowEnabled(GetDlgItem(dialog, IDOK)), "完成 disabled at first");
     Pump(2200);
     SaveShot(CaptureWindow(dialog), "uninstall_progress.png");
     int position = ProgressPosition(dialog);
     CHECK(position >= 1 && position < 10, "the bar moves after the work (position %d)", position);
-    WaitUntil(doneEnabled, 10000 - (GetTickCount() - opened));
+    WaitEnabled(dialog, IDOK, 10000 - (GetTickCount() - opened));
     DWORD enabledAfter = GetTickCount() - opened;
     CHECK(enabledAfter >= 3800 && enabledAfter <= 6000, "完成 usable after %lu ms (about 4300)", enabledAfter);
     CHECK(ProgressPosition(dialog) == 10, "the bar is full");
     SaveShot(CaptureWindow(dialog), "uninstall_done.png");
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-    CHECK(WaitGone(dialog), "完成 closes the dialog");
+    CHECK(WaitProgressDialogGone(dialog), "完成 closes the dialog");
     CheckBootButtons(panel, false);
     EndWithEscape(app, panel);
 
@@ -462,8 +452,6 @@ SCENARIO(restart) {
     SetValue(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, REG_SZ, kAutostart + '\0');
     ChildProcess app;
     HWND panel = StartPanel(app, kInstalledApp);
-    if (!panel)
-        return;
     Click(panel, IDC_REPAIR);
     Box box = AnswerBox(app, IDCANCEL);
     CHECK(box.text == "按确定后，电脑将重启，请从系统启动菜单中选择进入Tarwen系统修复！" && box.caption == "提示",
@@ -475,12 +463,7 @@ SCENARIO(restart) {
     CHECK(app.WaitExit(20000), "restart confirmed: the panel ends");
     // Wine ends the prefix's session and then runs its Run keys: the autostart brings the panel back.
     HWND again = nullptr;
-    WaitUntil([&again] {
-        for (HWND hwnd : TopLevelWindows(0))
-            if (IsTitled(hwnd))
-                return (again = hwnd) != nullptr;
-        return false;
-    }, 20000);
+    WaitUntil([&again] { return (again = FindWindowA(nullptr, kTitle)) != nullptr; }, 20000);
     CHECK(again != nullptr, "restart confirmed: the autostart value starts the panel again");
     if (again) {
         DWORD pid = 0;
@@ -504,8 +487,6 @@ SCENARIO(restore) {
         std::string before = ReadBytes(WindowsSettings());
         ChildProcess app;
         HWND panel = StartPanel(app, kInstalledApp);
-        if (!panel)
-            continue;
         Pump(3000);
         EndWithEscape(app, panel);
         auto settings = ReadSettings(WindowsSettings());
@@ -527,9 +508,7 @@ SCENARIO(restore) {
 // Loads the library afresh and calls its export by name, as the product's uninstaller does.
 LONG CallUninstallFiles() {
     HMODULE library = LoadLibraryA(Library().c_str());
-    CHECK(library != nullptr, "ShelfLib.dll loads (error %lu)", library ? 0 : GetLastError());
-    if (!library)
-        return -1;
+    REQUIRE(library != nullptr, "ShelfLib.dll loads (error %lu)", library ? 0 : GetLastError());
     FARPROC byName = GetProcAddress(library, "UninstallFiles");
     CHECK(byName && byName == GetProcAddress(library, MAKEINTRESOURCEA(1)), "UninstallFiles is export 1");
     LONG result = byName ? reinterpret_cast<decltype(&UninstallFiles)>(reinterpret_cast<void*>(byName))() : -1;
@@ -537,14 +516,8 @@ LONG CallUninstallFiles() {
     return result;
 }
 
-void InstallForLibrary() {
-    LayOutCleanMachine();
-    Context context("installation to remove");
-    CHECK(Install().text == "引导安装完成!", "installed by the panel");
-}
-
 SCENARIO(library) {
-    InstallForLibrary();
+    InstallToRemove();
     const std::string windows = Windows();
     WriteBytes("c:\\sysh\\kest\\deep\\er\\locked.txt", "x");
     SetFileAttributesA("c:\\sysh\\kest\\deep\\er\\locked.txt", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
@@ -555,7 +528,7 @@ SCENARIO(library) {
     CHECK(result == 0, "first call returns 0 (got %ld)", result);
     CHECK(!Exists(kKest) && !Exists(windows + "\\twsafe") && !Exists(windows + "\\system32\\twrepair.exe"),
           "the package, the snapshot store and system32\\twrepair.exe are gone");
-    CHECK(!RunValueExists() && !KeyExists(HKEY_LOCAL_MACHINE, kRunSubkey), "the Run value and the subkey of its name are gone");
+    CHECK(!RunValueExists() && !OpenKey(HKEY_LOCAL_MACHINE, kRunSubkey, KEY_READ), "the Run value and the subkey of its name are gone");
     CHECK(EntriesGoneTimeoutKept(), "boot.ini: the entries are gone, the time-out stays 10:\n%s", ReadBytes(kBootIni).c_str());
     CHECK((GetFileAttributesA(kBootIni) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY)) ==
               (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY),
@@ -571,7 +544,7 @@ SCENARIO(library) {
 // The package's own process holds its image open, as the panel's removal knows: the library
 // ends it too, or c:\sysh\kest stays behind.
 SCENARIO(library_package_process) {
-    InstallForLibrary();
+    InstallToRemove();
     ChildProcess package, elsewhere;
     StartStandIn(package, "c:\\sysh\\kest\\twsystem.exe");
     StartStandIn(elsewhere, "c:\\twother\\twsystem.exe");
@@ -587,7 +560,7 @@ SCENARIO(library_package_process) {
 }
 
 SCENARIO(library_panels) {
-    InstallForLibrary();
+    InstallToRemove();
     {
         Context context("hidden panel");
         ChildProcess hidden;
@@ -630,34 +603,22 @@ SCENARIO(library_panels) {
     RemoveTree("c:\\twother");
 }
 
-// Adds an entry that denies everyone KEY_SET_VALUE on the Run key; takes it back when it goes.
+// Denies everyone the setting of values in the Run key (everything else is allowed) until it goes.
 class RunKeyDenial {
 public:
-    RunKeyDenial() : m_key(OpenKey(HKEY_LOCAL_MACHINE, kRunKey, READ_CONTROL | WRITE_DAC)) {
-        if (!m_key || GetSecurityInfo(m_key.Get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                                      &m_originalDacl, nullptr, &m_original) != ERROR_SUCCESS)
-            return;
-        SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-        PSID everyone = nullptr;
-        AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
-        EXPLICIT_ACCESSA deny = {};
-        deny.grfAccessPermissions = KEY_SET_VALUE;
-        deny.grfAccessMode = DENY_ACCESS;
-        deny.grfInheritance = NO_INHERITANCE;
-        deny.Trustee.TrusteeForm = TRUSTEE_IS_SID;
-        deny.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
-        deny.Trustee.ptstrName = static_cast<LPSTR>(everyone);
-        PACL denied = nullptr;
-        m_applied = SetEntriesInAclA(1, &deny, m_originalDacl, &denied) == ERROR_SUCCESS &&
-                    SetSecurityInfo(m_key.Get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, denied,
-                                    nullptr) == ERROR_SUCCESS;
+    RunKeyDenial() : m_key(OpenKey(HKEY_LOCAL_MACHINE, kRunKey, READ_CONTROL | WRITE_DAC)), m_original(4096) {
+        DWORD size = static_cast<DWORD>(m_original.size());
+        PSECURITY_DESCRIPTOR denied = nullptr;
+        m_applied = m_key &&
+                    RegGetKeySecurity(m_key.Get(), DACL_SECURITY_INFORMATION, m_original.data(), &size) == ERROR_SUCCESS &&
+                    ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(D;;0x2;;;WD)(A;;KA;;;WD)", SDDL_REVISION_1,
+                                                                         &denied, nullptr) &&
+                    RegSetKeySecurity(m_key.Get(), DACL_SECURITY_INFORMATION, denied) == ERROR_SUCCESS;
         LocalFree(denied);
-        FreeSid(everyone);
     }
     ~RunKeyDenial() {
         if (m_applied)
-            SetSecurityInfo(m_key.Get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, m_originalDacl, nullptr);
-        LocalFree(m_original);
+            RegSetKeySecurity(m_key.Get(), DACL_SECURITY_INFORMATION, m_original.data());
     }
     RunKeyDenial(const RunKeyDenial&) = delete;
     RunKeyDenial& operator=(const RunKeyDenial&) = delete;
@@ -665,13 +626,12 @@ public:
 
 private:
     tw::UniqueKey m_key;
-    PSECURITY_DESCRIPTOR m_original = nullptr;  // holds m_originalDacl
-    PACL m_originalDacl = nullptr;
+    std::vector<char> m_original;  // the key's security descriptor as it was
     bool m_applied = false;
 };
 
 SCENARIO(library_errors) {
-    InstallForLibrary();
+    InstallToRemove();
     const std::string windows = Windows();
     {
         // A file in use below the package: its error comes back, every other step still runs.

@@ -1,17 +1,14 @@
 // Drives the post-restore fix-ups of tarwenApp.exe under Wine: a registry of services, network
 // components and autostart values laid out here, SignRun "111", the fix-up dialog before the main window.
 // Usage: fixups_driver fixups <tarwenApp.exe> <package kest folder>
-#include <windows.h>
+#include "panel_session.h"
 
 #include <shlwapi.h>
 
-#include "WindowsFolder.h"
-#include "panel_session.h"
 #include "registry_values.h"
 
 namespace {
 
-const char kKest[] = "c:\\sysh\\kest";
 const char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kServices[] = "SYSTEM\\CurrentControlSet\\Services";
 const char kNetworkClass[] = "SYSTEM\\CurrentControlSet\\Control\\Network\\{TwFixClass}";
@@ -29,6 +26,8 @@ void LayOutValue(HKEY root, const std::string& path, const char* name, DWORD typ
 
 // Text data with its NUL, as the system stores strings.
 std::string Sz(const std::string& text) { return std::string(text.c_str(), text.size() + 1); }
+// Text data of 255 bytes, text filled up with c, without a NUL.
+std::string Filled(const std::string& text, char c) { return text + std::string(255 - text.size(), c); }
 
 // The programs the autostart values and services below name as present.
 std::vector<std::string> FixupFiles() {
@@ -46,10 +45,6 @@ struct RunValue {
 
 std::vector<RunValue> FixupRunValues() {
     const std::string windows = tw::WindowsFolder();
-    std::string present255 = "C:\\tw_fixups\\present.exe ";
-    present255 += std::string(255 - present255.size(), 'p');
-    std::string gone255 = "C:\\tw_fixups\\gone.exe ";
-    gone255 += std::string(255 - gone255.size(), 'g');
     return {
         {"TwFixA_Gone", REG_SZ, Sz("C:\\tw_fixups\\gone.exe"), false},
         {"TwFixB_GoneNext", REG_SZ, Sz("C:\\tw_fixups\\gone2.exe /x"), false},  // moves into A's place
@@ -60,8 +55,8 @@ std::vector<RunValue> FixupRunValues() {
         {"TwFixG_BareSystem32", REG_EXPAND_SZ, Sz("twfixsys.exe /s"), true},
         {"TwFixH_BareGone", REG_SZ, Sz("twfixnone.exe"), false},
         {"TwFixI_Empty", REG_SZ, Sz(""), false},
-        {"TwFixJ_255Gone", REG_SZ, gone255, false},  // 255 bytes, no NUL
-        {"TwFixK_255Present", REG_SZ, present255, true},
+        {"TwFixJ_255Gone", REG_SZ, Filled("C:\\tw_fixups\\gone.exe ", 'g'), false},
+        {"TwFixK_255Present", REG_SZ, Filled("C:\\tw_fixups\\present.exe ", 'p'), true},
         {"TwFixL_TooLong", REG_SZ, Sz("C:\\tw_fixups\\gone.exe " + std::string(290, 'l')), true},
         {"TwFixM_Dword", REG_DWORD, std::string("\x01\0\0\0", 4), true},
         {"TwFixN_Rundll", REG_SZ, Sz(windows + "\\system32\\rundll32.exe " + windows + "\\system32\\shell32.dll,Control_RunDLL"),
@@ -119,9 +114,7 @@ void RemoveFixupLayout() {
 
 // The package's network tool and, when asked, its browser repair batch in c:\sysh\kest; no logs.
 void LayOutKest(bool withBrowserRepair) {
-    CreateDirectoryA("c:\\sysh", nullptr);
-    CreateDirectoryA(kKest, nullptr);
-    CopyFileA((PackageKest() + "\\snetcfg.exe").c_str(), "c:\\sysh\\kest\\snetcfg.exe", FALSE);
+    PlaceCopy(PackageKest() + "\\snetcfg.exe", "c:\\sysh\\kest\\snetcfg.exe");
     if (withBrowserRepair)
         CopyFileA((PackageKest() + "\\Repairie.bat").c_str(), "c:\\sysh\\kest\\Repairie.bat", FALSE);
     else
@@ -130,27 +123,11 @@ void LayOutKest(bool withBrowserRepair) {
     RemoveFile("c:\\sysh\\kest\\Repairie.log");
 }
 
-bool DoneEnabled(HWND dialog) { return IsWindowEnabled(GetDlgItem(dialog, IDC_REPAIR)) != 0; }
-
-// Waits until the button is enabled; *lastPosition, the progress while it was still disabled.
-bool WaitForDoneButton(HWND dialog, DWORD ms, int* lastPosition) {
-    return WaitUntil(
-        [&] {
-            int position = ProgressPosition(dialog);
-            if (!IsWindow(dialog) || DoneEnabled(dialog))
-                return true;
-            *lastPosition = position;
-            return false;
-        },
-        ms) && DoneEnabled(dialog);
-}
-
 // After the dialog: the main window follows and the handshake is finished in the settings file.
 void CheckMainWindowAndHandshake(ChildProcess& app) {
     HWND main = WaitForPanel(app);
-    CHECK(main && GetDlgItem(main, IDC_INSTALL), "the main window follows");
-    if (main)
-        EndWithEscape(app, main);
+    REQUIRE(main && GetDlgItem(main, IDC_INSTALL), "the main window follows");
+    EndWithEscape(app, main);
     auto values = ReadSettings(WindowsSettings());
     CHECK(values["SignRun"] == "000" && values["IsRepair"] == "000", "SignRun %s, IsRepair %s (000 both)",
           values["SignRun"].c_str(), values["IsRepair"].c_str());
@@ -167,13 +144,20 @@ std::string WaitForNetworkLog() {
     return log;
 }
 
+// Starts the panel over settings with SignRun "111"; returns the fix-up dialog, which must appear.
+HWND StartWithFixups(ChildProcess& app, const std::vector<std::string>& settings) {
+    WriteSettings(WindowsSettings(), settings);
+    app.Start(Program());
+    HWND dialog = WaitForProgressDialog(app, 15000);
+    REQUIRE(dialog != nullptr, "SignRun 111: the fix-up dialog appears");
+    return dialog;
+}
+
 // One missing autostart value in HKCU and SignRun "111"; returns the fix-up dialog.
 HWND StartAgainWithMissingAutostart(ChildProcess& app, bool withBrowserRepair, const RunValue& gone) {
     LayOutValue(HKEY_CURRENT_USER, kRunKey, gone.name, gone.type, gone.data);
     LayOutKest(withBrowserRepair);
-    WriteSettings(WindowsSettings(), {"SignRun=111", "IsRepair=000"});
-    app.Start(Program());
-    return WaitForProgressDialog(app, 15000);
+    return StartWithFixups(app, {"SignRun=111", "IsRepair=000"});
 }
 
 SCENARIO(fixups) {
@@ -185,31 +169,24 @@ SCENARIO(fixups) {
         for (const RunValue& value : FixupRunValues())
             LayOutValue(root, kRunKey, value.name, value.type, value.data);
     LayOutKest(true);
-    WriteSettings(WindowsSettings(), {"SignRun=111", "IsRepair=000", "Backup0=1"});
-
     ChildProcess app;
-    app.Start(Program());
-    HWND dialog = WaitForProgressDialog(app, 15000);
-    CHECK(dialog != nullptr, "SignRun 111: the fix-up dialog appears");
-    if (!dialog)
-        return;
+    HWND dialog = StartWithFixups(app, {"SignRun=111", "IsRepair=000", "Backup0=1"});
     CHECK(CountTitled(app.Id()) == 1, "the fix-up dialog comes before the main window");
     CHECK(GetWindow(dialog, GW_OWNER) == nullptr, "the fix-up dialog has no owner");
     CHECK(!(GetWindowLongA(dialog, GWL_STYLE) & WS_SYSMENU), "no system menu, no close box");
-    CHECK(!DoneEnabled(dialog), "修复完成 starts disabled");
+    CHECK(!IsWindowEnabled(GetDlgItem(dialog, IDC_REPAIR)), "修复完成 starts disabled");
     PostMessageA(dialog, WM_CLOSE, 0, 0);
     Pump(300);
     CHECK(IsProgressDialog(dialog) && IsWindowVisible(dialog), "WM_CLOSE before the first step does nothing");
     StartCopyThatEnds(Program());
     CHECK(IsProgressDialog(dialog) && IsWindowVisible(dialog), "a second start finds the fix-up dialog and leaves it");
 
-    int lastPosition = 0;
     WaitUntil([dialog] { return !IsWindow(dialog) || ProgressPosition(dialog) >= 5; }, 20000);
     PostMessageA(dialog, WM_CLOSE, 0, 0);
     Pump(300);
     CHECK(IsProgressDialog(dialog) && IsWindowVisible(dialog), "WM_CLOSE while the steps run does nothing");
-    bool enabled = WaitForDoneButton(dialog, 120000, &lastPosition);
-    CHECK(enabled, "修复完成 is enabled at the end (disabled up to progress %d)", lastPosition);
+    bool enabled = WaitEnabled(dialog, IDC_REPAIR, 120000);
+    CHECK(enabled, "修复完成 is enabled at the end (progress %d)", ProgressPosition(dialog));
     CHECK(ProgressPosition(dialog) == 10, "progress at 10 at the end (got %d)", ProgressPosition(dialog));
     Pump(300);
     Shot shot = CaptureWindow(dialog);
@@ -242,10 +219,9 @@ SCENARIO(fixups) {
         Context context("no Repairie.bat");
         ChildProcess noBatch;
         dialog = StartAgainWithMissingAutostart(noBatch, false, gone);
-        CHECK(dialog && WaitForDoneButton(dialog, 20000, &lastPosition), "the button is enabled");
+        CHECK(WaitEnabled(dialog, IDC_REPAIR, 20000), "the button is enabled");
         CHECK(!ValueExists(HKEY_CURRENT_USER, kRunKey, gone.name), "the missing autostart is deleted");
-        if (dialog)
-            PostMessageA(dialog, WM_CLOSE, 0, 0);
+        PostMessageA(dialog, WM_CLOSE, 0, 0);
         CHECK(WaitProgressDialogGone(dialog), "WM_CLOSE closes the finished dialog");
         CheckMainWindowAndHandshake(noBatch);
         WaitForNetworkLog();
@@ -255,9 +231,8 @@ SCENARIO(fixups) {
         Context context("Escape before the first step");
         ChildProcess escaped;
         dialog = StartAgainWithMissingAutostart(escaped, true, gone);
-        if (dialog)
-            PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
-        CHECK(dialog && WaitProgressDialogGone(dialog), "it ends the fix-up dialog");
+        PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+        CHECK(WaitProgressDialogGone(dialog), "it ends the fix-up dialog");
         CheckMainWindowAndHandshake(escaped);
         CHECK(ValueExists(HKEY_CURRENT_USER, kRunKey, gone.name), "the autostart cleanup is skipped");
         CHECK(!Exists(kNetworkLog), "no network command");

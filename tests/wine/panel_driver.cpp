@@ -2,18 +2,14 @@
 // the SignRun handshake, the installed state, the Favorites transfer, the notification-area
 // icon with the close choice, and the about box. Usage: panel_driver <scenario> <tarwenApp.exe>
 // ("panel_driver record <argument>" is the help viewer's stand-in: it records its argument.)
-#include <windows.h>
+#include "panel_session.h"
 
-#include <commctrl.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
 #include <cstdlib>
-#include <cstring>
-#include <string>
 
-#include "WindowsFolder.h"
-#include "panel_session.h"
+#include "registry_values.h"
 
 namespace {
 
@@ -118,8 +114,6 @@ SCENARIO(window) {
     RemoveSettings();
     ChildProcess app;
     HWND hwnd = StartPanel(app, Program());
-    if (!hwnd)
-        return;
     Pump(1500);  // past timer 1, so that a wrong "/h" handling would show
 
     LONG style = GetWindowLongA(hwnd, GWL_STYLE);
@@ -165,25 +159,17 @@ SCENARIO(second) {
     RemoveSettings();
     ChildProcess first;
     HWND hwnd = StartPanel(first, Program());
-    if (!hwnd)
-        return;
 
     ShowWindow(hwnd, SW_HIDE);  // as the hide button does
     Pump(300);
-    {
-        Context context("second copy");
-        StartCopyThatEnds(Program());
-        CHECK(IsWindowVisible(hwnd) != 0, "hidden first window is shown again");
-        CHECK(CountTitled(0) == 1, "only one window titled %s", kTitle);
-    }
+    StartCopyThatEnds(Program());
+    CHECK(IsWindowVisible(hwnd) != 0, "hidden first window is shown again");
+    CHECK(CountTitled(0) == 1, "only one window titled %s", kTitle);
     SendDlgItemMessageA(hwnd, IDC_MINIMIZE, BM_CLICK, 0, 0);
     Pump(500);
-    {
-        Context context("third copy");
-        StartCopyThatEnds(Program());
-        CHECK(IsWindowVisible(hwnd) && !IsIconic(hwnd), "minimised first window is restored");
-        CHECK(first.Running(), "first copy keeps running");
-    }
+    StartCopyThatEnds(Program());
+    CHECK(IsWindowVisible(hwnd) && !IsIconic(hwnd), "minimised first window is restored");
+    CHECK(first.Running(), "first copy keeps running");
     EndWithEscape(first, hwnd);
 
     Context context("two copies started together");
@@ -205,8 +191,6 @@ SCENARIO(hidden) {
         Context context("\"/h\"");
         ChildProcess app;
         HWND hwnd = StartPanel(app, Program(), "/h");
-        if (!hwnd)
-            return;
         DWORD shown = GetTickCount();
         bool hidden = WaitHidden(hwnd, 5000);
         DWORD after = GetTickCount() - shown;
@@ -221,16 +205,13 @@ SCENARIO(hidden) {
         Context context("\"%s\"", tail);
         ChildProcess other;
         HWND w = StartPanel(other, Program(), tail);
-        if (!w)
-            continue;
         CHECK(!WaitHidden(w, 2000), "window is not hidden");
         if (std::strcmp(tail, "-h") != 0) {
             EndWithEscape(other, w);
-            continue;
+        } else {  // with no push button focused, Enter ends the program as well
+            PostMessageA(w, WM_KEYDOWN, VK_RETURN, 0);
+            CHECK(other.WaitExit(5000), "Enter ends the program");
         }
-        // With no push button focused, Enter ends the program as well.
-        PostMessageA(w, WM_KEYDOWN, VK_RETURN, 0);
-        CHECK(other.WaitExit(5000), "Enter ends the program");
     }
 }
 
@@ -244,8 +225,6 @@ SCENARIO(adddate) {
         Context context("\"/AddDate\"");
         ChildProcess app;
         HWND hwnd = StartPanel(app, Program(), "/AddDate");
-        if (!hwnd)
-            return;
         Pump(1500);
         CHECK(IsWindowVisible(hwnd) != 0, "window stays visible");
         EndWithEscape(app, hwnd);
@@ -254,7 +233,7 @@ SCENARIO(adddate) {
     auto system = ReadSettings(WindowsSettings());
     auto drive = ReadSettings(kDriveSettings);
     for (auto* values : {&system, &drive}) {
-        Context context(values == &system ? "Windows folder" : "c:");
+        Context context("%s", values == &system ? "Windows folder" : "c:");
         CHECK((*values)["syspath"] == windows, "syspath %s (got %s)", windows.c_str(), (*values)["syspath"].c_str());
         CHECK((*values)["userpath"].rfind("\\??\\", 0) == 0, "userpath %s", (*values)["userpath"].c_str());
         const std::string& sign = (*values)["InsSign"];
@@ -310,23 +289,22 @@ SCENARIO(signrun) {
 
 SCENARIO(installed) {
     struct Case {
-        const char* backup0;  // null: key missing
-        bool file;
+        const char* what;
+        std::vector<std::string> settings;  // empty: no file
         bool installed;
     };
-    const Case cases[] = {{"2", true, true}, {"1", true, false}, {"22", true, false}, {nullptr, true, false},
-                          {nullptr, false, false}};
+    const Case cases[] = {{"Backup0 2", {"SignRun=000", "Backup0=2"}, true},
+                          {"Backup0 1", {"SignRun=000", "Backup0=1"}, false},
+                          {"Backup0 22", {"SignRun=000", "Backup0=22"}, false},
+                          {"Backup0 missing", {"SignRun=000"}, false},
+                          {"Backup0 missing (no file)", {}, false}};
     for (const Case& c : cases) {
-        Context context("Backup0 %s%s", c.backup0 ? c.backup0 : "missing", c.file ? "" : " (no file)");
+        Context context("%s", c.what);
         RemoveSettings();
-        if (c.file && c.backup0)
-            WriteSettings(WindowsSettings(), {"SignRun=000", std::string("Backup0=") + c.backup0});
-        else if (c.file)
-            WriteSettings(WindowsSettings(), {"SignRun=000"});
+        if (!c.settings.empty())
+            WriteSettings(WindowsSettings(), c.settings);
         ChildProcess app;
         HWND hwnd = StartPanel(app, Program());
-        if (!hwnd)
-            continue;
         CheckBootButtons(hwnd, c.installed);
         EndWithEscape(app, hwnd);
     }
@@ -338,11 +316,7 @@ SCENARIO(installed) {
 // A visible dialog of the panel's process other than its main window (a message box, the
 // folder browser, the close choice, the about box), or null after ms.
 HWND WaitForDialog(const ChildProcess& app, HWND mainWindow, DWORD ms = 8000) {
-    return WaitForWindowOf(app.Id(), [mainWindow](HWND hwnd) {
-        char className[32] = {};
-        GetClassNameA(hwnd, className, sizeof className);
-        return hwnd != mainWindow && std::strcmp(className, "#32770") == 0;
-    }, ms);
+    return WaitForWindowOf(app.Id(), [mainWindow](HWND hwnd) { return hwnd != mainWindow && IsDialogBox(hwnd); }, ms);
 }
 
 BOOL CALLBACK CollectStaticText(HWND hwnd, LPARAM lParam) {
@@ -368,7 +342,7 @@ void ExpectNotice(const ChildProcess& app, HWND mainWindow, int button, const ch
     CHECK(text == expected, "notice \"%s\" (got \"%s\")", expected, text.c_str());
     if (box) {
         PostMessageA(box, WM_COMMAND, IDOK, 0);
-        CHECK(WaitHidden(box, 5000), "notice closes");
+        CHECK(WaitHidden(box, 5000), "notice \"%s\" closes", expected);
     }
 }
 
@@ -379,9 +353,7 @@ void ExpectNotice(const ChildProcess& app, HWND mainWindow, int button, const ch
 void BrowseTo(const ChildProcess& app, HWND hwnd, const void* selection, size_t size, BOOL isPath) {
     PostMessageA(GetDlgItem(hwnd, IDC_BROWSE), BM_CLICK, 0, 0);
     HWND browser = WaitForDialog(app, hwnd);
-    CHECK(browser != nullptr, "the folder browser opens");
-    if (!browser)
-        return;
+    REQUIRE(browser != nullptr, "the folder browser opens");
     void* remote = VirtualAllocEx(app.Handle(), nullptr, size, MEM_COMMIT, PAGE_READWRITE);
     CHECK(remote && WriteProcessMemory(app.Handle(), remote, selection, size, nullptr), "selection written");
     SendMessageA(browser, BFFM_SETSELECTIONA, isPath, reinterpret_cast<LPARAM>(remote));
@@ -406,32 +378,21 @@ SCENARIO(favorites) {
 
     ChildProcess app;
     HWND hwnd = StartPanel(app, Program());
-    if (!hwnd)
-        return;
-    {
-        Context context("before browsing");
-        ExpectNotice(app, hwnd, IDC_TRANSFER, "请选择转移路径！");
-        ExpectNotice(app, hwnd, IDC_RESTORE, "请选择还原路径！");
-        CHECK(!Exists(target + "\\" + own), "nothing copied");
-    }
+    ExpectNotice(app, hwnd, IDC_TRANSFER, "请选择转移路径！");
+    ExpectNotice(app, hwnd, IDC_RESTORE, "请选择还原路径！");
+    CHECK(!Exists(target + "\\" + own), "nothing copied before browsing");
     {
         Context context("browse to a folder");
         BrowseTo(app, hwnd, target.c_str(), target.size() + 1, TRUE);
         CHECK(lstrcmpiA(PathBox(hwnd).c_str(), target.c_str()) == 0, "path box shows %s (got %s)", target.c_str(),
               PathBox(hwnd).c_str());
     }
-    {
-        Context context("transfer");
-        ExpectNotice(app, hwnd, IDC_TRANSFER, "转移完成");
-        CHECK(Exists(target + "\\" + own + "\\tw_site.url") && Exists(target + "\\" + own + "\\tw_folder\\tw_inner.url"),
-              "the Favorites tree lies in %s\\%s", target.c_str(), own.c_str());
-    }
-    {
-        Context context("restore");
-        ExpectNotice(app, hwnd, IDC_RESTORE, "还原完成");
-        std::string restored = favorites + "\\tw_fav_backup\\" + own + "\\tw_folder\\tw_inner.url";
-        CHECK(Exists(restored), "the chosen folder lies in the Favorites folder (%s)", restored.c_str());
-    }
+    ExpectNotice(app, hwnd, IDC_TRANSFER, "转移完成");
+    CHECK(Exists(target + "\\" + own + "\\tw_site.url") && Exists(target + "\\" + own + "\\tw_folder\\tw_inner.url"),
+          "transfer: the Favorites tree lies in %s\\%s", target.c_str(), own.c_str());
+    ExpectNotice(app, hwnd, IDC_RESTORE, "还原完成");
+    std::string restored = favorites + "\\tw_fav_backup\\" + own + "\\tw_folder\\tw_inner.url";
+    CHECK(Exists(restored), "restore: the chosen folder lies in the Favorites folder (%s)", restored.c_str());
     {
         // The root of the drives has no file-system path: the chosen path stays.
         Context context("browse to the root of the drives");
@@ -444,12 +405,9 @@ SCENARIO(favorites) {
         CHECK(lstrcmpiA(PathBox(hwnd).c_str(), target.c_str()) == 0, "a virtual item leaves the path (got %s)",
               PathBox(hwnd).c_str());
     }
-    {
-        // A copy that fails is reported as such: the chosen folder is gone.
-        Context context("restore from a folder that is gone");
-        RemoveTree(target);
-        ExpectNotice(app, hwnd, IDC_RESTORE, "还原未完成：复制失败或已取消。");
-    }
+    // A copy that fails is reported as such: the chosen folder is gone.
+    RemoveTree(target);
+    ExpectNotice(app, hwnd, IDC_RESTORE, "还原未完成：复制失败或已取消。");
     EndWithEscape(app, hwnd);
 
     RemoveTree(favorites + "\\tw_fav_backup");
@@ -478,9 +436,8 @@ void PickTrayMenuItem(HWND hwnd, WPARAM key) {
         menu = FindWindowA("#32768", nullptr);
         return menu && IsWindowVisible(menu);
     }, 5000);
-    CHECK(menu && IsWindowVisible(menu), "the icon's menu opens");
-    if (!menu)
-        return;
+    REQUIRE(menu && IsWindowVisible(menu), "the icon's menu opens");
+    Pump(100);  // keys that come before the menu's own loop runs are lost
     PostMessageA(menu, WM_KEYDOWN, key, 0);
     Pump(200);
     PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
@@ -490,8 +447,6 @@ bool IsCloseChoice(HWND dialog) { return dialog && GetDlgItem(dialog, IDC_RUN_BA
 bool IsAboutBox(HWND dialog) { return dialog && StaticText(dialog).find("Tarwen系统修复 3.2 版") != std::string::npos; }
 
 void CloseAboutWithOk(HWND about) {
-    if (!about)
-        return;
     PostMessageA(about, WM_COMMAND, IDOK, 0);
     CHECK(WaitHidden(about, 5000), "OK closes the about box");
 }
@@ -500,8 +455,6 @@ SCENARIO(tray) {
     RemoveSettings();
     ChildProcess app;
     HWND hwnd = StartPanel(app, Program());
-    if (!hwnd)
-        return;
     // The icon is added once the window has painted: it may come a moment after the window.
     CHECK(WaitUntil([hwnd] { return TrayIconExists(hwnd); }, 2000), "the notification-area icon exists");
     CHECK(!TrayIconExists(hwnd, kTrayIcon + 1), "no icon under another id");
@@ -515,30 +468,26 @@ SCENARIO(tray) {
         Context context("menu");
         PickTrayMenuItem(hwnd, VK_DOWN);
         HWND about = WaitForDialog(app, hwnd);
-        CHECK(IsAboutBox(about), "\"关于\" opens the about box");
+        REQUIRE(IsAboutBox(about), "\"关于\" opens the about box");
         CloseAboutWithOk(about);
 
         PickTrayMenuItem(hwnd, VK_UP);
         HWND choice = WaitForDialog(app, hwnd);
-        CHECK(IsCloseChoice(choice), "\"退出\" opens the close choice");
-        if (choice) {
-            CHECK(IsDlgButtonChecked(choice, IDC_RUN_BACKGROUND) == BST_CHECKED, "\"后台运行（建议选择此项）\" is checked");
-            PostMessageA(choice, WM_KEYDOWN, VK_ESCAPE, 0);
-            CHECK(WaitHidden(choice, 5000), "Escape closes the close choice");
-            CHECK(IsWindowVisible(hwnd) && app.Running(), "Escape keeps the window as it was");
-        }
+        REQUIRE(IsCloseChoice(choice), "\"退出\" opens the close choice");
+        CHECK(IsDlgButtonChecked(choice, IDC_RUN_BACKGROUND) == BST_CHECKED, "\"后台运行（建议选择此项）\" is checked");
+        PostMessageA(choice, WM_KEYDOWN, VK_ESCAPE, 0);
+        CHECK(WaitHidden(choice, 5000), "Escape closes the close choice");
+        CHECK(IsWindowVisible(hwnd) && app.Running(), "Escape keeps the window as it was");
     }
 
     PostMessageA(hwnd, WM_CLOSE, 0, 0);
     HWND choice = WaitForDialog(app, hwnd);
-    CHECK(IsCloseChoice(choice), "closing the window opens the close choice");
-    if (choice) {
-        Pump(300);
-        SaveShot(CaptureWindow(choice), "panel_close_choice.png");
-        PostMessageA(choice, WM_COMMAND, IDOK, 0);
-        CHECK(WaitHidden(choice, 5000) && WaitHidden(hwnd, 2000), "OK with background hides the window");
-        CHECK(app.Running() && TrayIconExists(hwnd), "in the background: running, icon stays");
-    }
+    REQUIRE(IsCloseChoice(choice), "closing the window opens the close choice");
+    Pump(300);
+    SaveShot(CaptureWindow(choice), "panel_close_choice.png");
+    PostMessageA(choice, WM_COMMAND, IDOK, 0);
+    CHECK(WaitHidden(choice, 5000) && WaitHidden(hwnd, 2000), "OK with background hides the window");
+    CHECK(app.Running() && TrayIconExists(hwnd), "in the background: running, icon stays");
 
     SendMessageA(hwnd, kTrayMessage, kTrayIcon, WM_LBUTTONDOWN);
     Pump(300);
@@ -546,20 +495,18 @@ SCENARIO(tray) {
         Context context("system menu");
         PostMessageA(hwnd, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
         HWND about = WaitForDialog(app, hwnd);
-        CHECK(IsAboutBox(about), "item 16 opens the about box");
+        REQUIRE(IsAboutBox(about), "item 16 opens the about box");
         CloseAboutWithOk(about);
     }
 
     PostMessageA(hwnd, WM_CLOSE, 0, 0);
     choice = WaitForDialog(app, hwnd);
-    CHECK(IsCloseChoice(choice), "the close choice opens again");
-    if (choice) {
-        SendDlgItemMessageA(choice, IDC_EXIT_PROGRAM, BM_CLICK, 0, 0);
-        PostMessageA(choice, WM_COMMAND, IDOK, 0);
-        CHECK(app.WaitExit(5000), "\"退出程序\" and OK end the program");
-        CHECK(app.ExitCode() == 1, "exit code 1 (got %lu)", app.ExitCode());
-        CHECK(!TrayIconExists(hwnd), "the icon is gone");
-    }
+    REQUIRE(IsCloseChoice(choice), "the close choice opens again");
+    SendDlgItemMessageA(choice, IDC_EXIT_PROGRAM, BM_CLICK, 0, 0);
+    PostMessageA(choice, WM_COMMAND, IDOK, 0);
+    CHECK(app.WaitExit(5000), "\"退出程序\" and OK end the program");
+    CHECK(app.ExitCode() == 1, "exit code 1 (got %lu)", app.ExitCode());
+    CHECK(!TrayIconExists(hwnd), "the icon is gone");
 }
 
 // ------------------------------------------------------------------ about box and help
@@ -567,38 +514,27 @@ SCENARIO(tray) {
 const char kHelpRecord[] = "C:\\tw_help_opened.txt";
 const char kHelpCommandKey[] = "chm.file\\shell\\open\\command";
 
-// Keeps the default value of a key of HKEY_CLASSES_ROOT and puts it back when it goes.
-class SavedDefaultValue {
+// The help viewer's stand-in, which the about box's Escape starts with the help file.
+SCENARIO(record) { WriteBytes(kHelpRecord, Operand(0)); }
+
+// Opens help files with the stand-in while it lives.
+class HelpViewerStandIn {
 public:
-    explicit SavedDefaultValue(const char* path) {
-        RegCreateKeyExA(HKEY_CLASSES_ROOT, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_key, nullptr);
-        DWORD size = sizeof m_saved;
-        m_had = RegQueryValueExA(m_key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(m_saved), &size) == ERROR_SUCCESS;
-        m_size = size;
+    HelpViewerStandIn() : m_had(ReadValue(HKEY_CLASSES_ROOT, kHelpCommandKey, nullptr, &m_saved)) {
+        SetValue(HKEY_CLASSES_ROOT, kHelpCommandKey, nullptr, REG_SZ, "\"" + Self() + "\" record \"%1\"" + '\0');
+        SetValue(HKEY_CLASSES_ROOT, ".chm", nullptr, REG_SZ, std::string("chm.file") + '\0');
     }
-    ~SavedDefaultValue() {
+    ~HelpViewerStandIn() {
         if (m_had)
-            RegSetValueExA(m_key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(m_saved), m_size);
+            SetValue(HKEY_CLASSES_ROOT, kHelpCommandKey, nullptr, REG_SZ, m_saved);
         else
-            RegDeleteValueA(m_key, nullptr);
-        RegCloseKey(m_key);
-    }
-    SavedDefaultValue(const SavedDefaultValue&) = delete;
-    SavedDefaultValue& operator=(const SavedDefaultValue&) = delete;
-    void Set(const std::string& text) {
-        RegSetValueExA(m_key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                       static_cast<DWORD>(text.size() + 1));
+            DeleteValue(HKEY_CLASSES_ROOT, kHelpCommandKey, nullptr);
     }
 
 private:
-    HKEY m_key = nullptr;
-    char m_saved[512] = {};
-    DWORD m_size = 0;
-    bool m_had = false;
+    std::string m_saved;  // the command as it was
+    bool m_had;
 };
-
-// The help viewer's stand-in, which the about box's Escape starts with the help file.
-SCENARIO(record) { WriteBytes(kHelpRecord, Operand(0)); }
 
 SCENARIO(about) {
     RemoveSettings();
@@ -609,37 +545,30 @@ SCENARIO(about) {
     std::string built = Program().substr(0, Program().size() - 13) + "使用帮助.chm";
     CHECK(CopyFileA(built.c_str(), (folder + "\\使用帮助.chm").c_str(), FALSE) != FALSE, "help file built beside the program");
     RemoveFile(kHelpRecord);
-    SavedDefaultValue command(kHelpCommandKey);
-    command.Set("\"" + Self() + "\" record \"%1\"");
-    SavedDefaultValue extension(".chm");
-    extension.Set("chm.file");
+    HelpViewerStandIn viewer;
 
     ChildProcess app;
     HWND hwnd = StartPanel(app, program);
-    if (hwnd) {
-        PostMessageA(GetDlgItem(hwnd, IDC_ABOUT), BM_CLICK, 0, 0);
-        HWND about = WaitForDialog(app, hwnd);
-        CHECK(IsAboutBox(about), "\"关于\" opens the about box");
-        if (about) {
-            Pump(300);
-            Shot shot = CaptureWindow(about);
-            SaveShot(shot, "panel_about.png");
-            RECT client;
-            GetClientRect(about, &client);
-            COLORREF colour = shot.AtClient(about, client.right - 8, client.bottom / 2);
-            CHECK(colour == RGB(222, 222, 222), "the about box is grey (pixel %06lx)", colour);
+    PostMessageA(GetDlgItem(hwnd, IDC_ABOUT), BM_CLICK, 0, 0);
+    HWND about = WaitForDialog(app, hwnd);
+    REQUIRE(IsAboutBox(about), "\"关于\" opens the about box");
+    Pump(300);
+    Shot shot = CaptureWindow(about);
+    SaveShot(shot, "panel_about.png");
+    RECT client;
+    GetClientRect(about, &client);
+    COLORREF colour = shot.AtClient(about, client.right - 8, client.bottom / 2);
+    CHECK(colour == RGB(222, 222, 222), "the about box is grey (pixel %06lx)", colour);
 
-            PostMessageA(about, WM_KEYDOWN, VK_ESCAPE, 0);
-            WaitUntil([] { return Exists(kHelpRecord); }, 8000);
-            Pump(300);
-            std::string opened = ReadBytes(kHelpRecord);
-            std::string expected = folder + "\\使用帮助.chm";
-            CHECK(lstrcmpiA(opened.c_str(), expected.c_str()) == 0, "Escape opens %s (got \"%s\")", expected.c_str(), opened.c_str());
-            CHECK(IsWindowVisible(about) != 0, "the about box stays open after the help");
-            CloseAboutWithOk(about);
-        }
-        EndWithEscape(app, hwnd);
-    }
+    PostMessageA(about, WM_KEYDOWN, VK_ESCAPE, 0);
+    WaitUntil([] { return Exists(kHelpRecord); }, 8000);
+    Pump(300);
+    std::string opened = ReadBytes(kHelpRecord);
+    std::string expected = folder + "\\使用帮助.chm";
+    CHECK(lstrcmpiA(opened.c_str(), expected.c_str()) == 0, "Escape opens %s (got \"%s\")", expected.c_str(), opened.c_str());
+    CHECK(IsWindowVisible(about) != 0, "the about box stays open after the help");
+    CloseAboutWithOk(about);
+    EndWithEscape(app, hwnd);
     RemoveFile(kHelpRecord);
     RemoveTree(folder);
 }

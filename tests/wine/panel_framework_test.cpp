@@ -3,6 +3,7 @@
 // dialog-manager behaviour, reflection that reaches a control once. Uses the control
 // panel's own dialog templates.
 #include "Dialog.h"
+#include "Handles.h"
 #include "SkinButton.h"
 #include "WinApp.h"
 #include "resource.h"
@@ -10,7 +11,6 @@
 
 #include <commctrl.h>
 
-#include <cstdio>
 #include <functional>
 
 namespace {
@@ -26,6 +26,15 @@ COLORREF BrushColour(HBRUSH brush) {
         return CLR_INVALID;
     return info.lbColor;
 }
+
+// A memory DC with a bitmap of its own, compatible with hdc.
+struct Canvas {
+    Canvas(HDC hdc, int width, int height)
+        : dc(CreateCompatibleDC(hdc)), bitmap(CreateCompatibleBitmap(hdc, width, height)), selected(dc.Get(), bitmap.Get()) {}
+    tw::UniqueMemoryDc dc;
+    tw::UniqueBitmap bitmap;
+    tw::ScopedSelectObject selected;
+};
 
 // A dialog whose initialisation runs a test body once the loop is running.
 class ScriptedDialog : public tw::CDialog {
@@ -104,12 +113,11 @@ LRESULT CALLBACK MessageBoxHook(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_ACTIVATE && g_boxColour == CLR_INVALID &&
         GetClassNameA(reinterpret_cast<HWND>(wParam), className, sizeof className) && lstrcmpA(className, "#32770") == 0) {
         HWND box = reinterpret_cast<HWND>(wParam);
-        HDC hdc = GetDC(box);
-        g_boxColour = BrushColour(reinterpret_cast<HBRUSH>(SendMessageA(box, WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(hdc),
-                                                                       reinterpret_cast<LPARAM>(box))));
-        SendMessageA(box, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(hdc), reinterpret_cast<LPARAM>(box));
-        g_boxTextColour = GetTextColor(hdc);
-        ReleaseDC(box, hdc);
+        tw::ScopedGetDC hdc(box);
+        g_boxColour = BrushColour(reinterpret_cast<HBRUSH>(
+            SendMessageA(box, WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(hdc.Get()), reinterpret_cast<LPARAM>(box))));
+        SendMessageA(box, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(hdc.Get()), reinterpret_cast<LPARAM>(box));
+        g_boxTextColour = GetTextColor(hdc.Get());
         PostMessageA(box, WM_COMMAND, IDOK, 0);
     }
     return CallNextHookEx(g_boxHook, code, wParam, lParam);
@@ -126,21 +134,17 @@ void TestDialogColours() {
     COLORREF dialogColour = CLR_INVALID, radioColour = CLR_INVALID, printedColour = CLR_INVALID;
     g_boxColour = CLR_INVALID;
     ScriptedDialog dialog(IDD_CLOSE_CHOICE, [&](ScriptedDialog& self) {
-        HDC hdc = GetDC(self.m_hWnd);
-        dialogColour = BrushColour(reinterpret_cast<HBRUSH>(
-            self.SendMessage(WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(hdc), reinterpret_cast<LPARAM>(self.m_hWnd))));
-        radioColour = BrushColour(reinterpret_cast<HBRUSH>(self.SendMessage(
-            WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(hdc), reinterpret_cast<LPARAM>(self.GetDlgItem(IDC_RUN_BACKGROUND)))));
-        // A control that shows its parent through asks for the parent's client painting.
-        HDC memory = CreateCompatibleDC(hdc);
-        HBITMAP bitmap = CreateCompatibleBitmap(hdc, 8, 8);
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        self.SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
-        printedColour = GetPixel(memory, 4, 4);
-        SelectObject(memory, old);
-        DeleteObject(bitmap);
-        DeleteDC(memory);
-        ReleaseDC(self.m_hWnd, hdc);
+        {
+            tw::ScopedGetDC hdc(self.m_hWnd);
+            dialogColour = BrushColour(reinterpret_cast<HBRUSH>(self.SendMessage(
+                WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(hdc.Get()), reinterpret_cast<LPARAM>(self.m_hWnd))));
+            radioColour = BrushColour(reinterpret_cast<HBRUSH>(self.SendMessage(WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(hdc.Get()),
+                reinterpret_cast<LPARAM>(self.GetDlgItem(IDC_RUN_BACKGROUND)))));
+            // A control that shows its parent through asks for the parent's client painting.
+            Canvas canvas(hdc.Get(), 8, 8);
+            self.SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc.Get()), PRF_CLIENT);
+            printedColour = GetPixel(canvas.dc.Get(), 4, 4);
+        }
         // The colour hook stood aside while the template's controls were made; it is back.
         g_boxHook = SetWindowsHookExA(WH_CBT, &MessageBoxHook, nullptr, GetCurrentThreadId());
         MessageBoxA(self.m_hWnd, "colour", "提示", MB_OK);
@@ -177,9 +181,8 @@ void TestSkinButton() {
         SendMessageA(hwnd, BM_SETCHECK, BST_CHECKED, 0);
         CHECK(SendMessageA(hwnd, BM_GETCHECK, 0, 0) == 0, "a push button has no check state");
 
-        HDC hdc = GetDC(self.m_hWnd);
-        LRESULT brush = self.SendMessage(WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(hdc), reinterpret_cast<LPARAM>(hwnd));
-        ReleaseDC(self.m_hWnd, hdc);
+        LRESULT brush = self.SendMessage(WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(tw::ScopedGetDC(self.m_hWnd).Get()),
+                                         reinterpret_cast<LPARAM>(hwnd));
         CHECK(brush == reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH)), "colour request reflected: hollow brush");
 
         // A double click is two clicks.
@@ -205,27 +208,17 @@ void TestSkinButton() {
             COLORREF topLeft, topRight, bottomLeft, bottomRight;
         };
         auto draw = [&](UINT state) {
-            HDC screen = GetDC(hwnd);
-            HDC memory = CreateCompatibleDC(screen);
-            HBITMAP bitmap = CreateCompatibleBitmap(screen, rc.right, rc.bottom);
-            HGDIOBJ old = SelectObject(memory, bitmap);
-            RECT fill = rc;
-            FillRect(memory, &fill, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+            Canvas canvas(tw::ScopedGetDC(hwnd).Get(), rc.right, rc.bottom);
+            HDC memory = canvas.dc.Get();
+            FillRect(memory, &rc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
             DRAWITEMSTRUCT item = {ODT_BUTTON, IDC_REPAIR, 0, ODA_DRAWENTIRE, state, hwnd, memory, rc, 0};
             self.SendMessage(WM_DRAWITEM, IDC_REPAIR, reinterpret_cast<LPARAM>(&item));
-            Corners corners = {GetPixel(memory, 0, 0), GetPixel(memory, rc.right - 1, 0), GetPixel(memory, 0, rc.bottom - 1),
-                               GetPixel(memory, rc.right - 1, rc.bottom - 1)};
-            SelectObject(memory, old);
-            DeleteObject(bitmap);
-            DeleteDC(memory);
-            ReleaseDC(hwnd, screen);
-            return corners;
+            return Corners{GetPixel(memory, 0, 0), GetPixel(memory, rc.right - 1, 0), GetPixel(memory, 0, rc.bottom - 1),
+                           GetPixel(memory, rc.right - 1, rc.bottom - 1)};
         };
         Corners plain = draw(0);
-        HDC dialogDc = GetDC(self.m_hWnd);
         COLORREF parentColour = BrushColour(reinterpret_cast<HBRUSH>(self.SendMessage(
-            WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(dialogDc), reinterpret_cast<LPARAM>(self.m_hWnd))));
-        ReleaseDC(self.m_hWnd, dialogDc);
+            WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(tw::ScopedGetDC(self.m_hWnd).Get()), reinterpret_cast<LPARAM>(self.m_hWnd))));
         CHECK(plain.topLeft == parentColour && plain.bottomRight == parentColour,
               "transparent button paints the parent's background (%06lx, the dialog's is %06lx)", plain.topLeft,
               parentColour);

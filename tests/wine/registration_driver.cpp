@@ -1,12 +1,11 @@
 // Drives the registration helpers under Wine: BootExecute, the autostart value, the install state and the stamps.
 // Usage: registration_driver bootexecute|autorun|installstate|stamps
 //        registration_driver setautorun  (run as tarwenApp.exe by the autorun scenario) writes the autostart value
-#include <windows.h>
+#include "wine_test.h"
 
 #include <shlobj.h>
 
 #include <cstdio>
-#include <string>
 
 #include "Handles.h"
 #include "ProfileStream.h"
@@ -16,7 +15,6 @@
 #include "profile_file.h"
 #include "registry_values.h"
 #include "test_files.h"
-#include "wine_test.h"
 
 namespace {
 
@@ -36,25 +34,6 @@ Bytes List(std::initializer_list<std::string> strings) {
         list += s + '\0';
     return list + '\0';
 }
-
-// Keeps a file of the prefix as the scenario found it.
-class SavedFile {
-public:
-    explicit SavedFile(const std::string& path) : m_path(path), m_had(Exists(path)), m_bytes(ReadBytes(path)) {}
-    ~SavedFile() {
-        if (m_had)
-            WriteBytes(m_path, m_bytes);
-        else
-            RemoveFile(m_path);
-    }
-    SavedFile(const SavedFile&) = delete;
-    SavedFile& operator=(const SavedFile&) = delete;
-
-private:
-    std::string m_path;
-    bool m_had;
-    Bytes m_bytes;
-};
 
 // ------------------------------------------------------------------ registry
 
@@ -131,10 +110,8 @@ SCENARIO(autorun) {
 
     // The value's name is the product name in Chinese, not its cp936 bytes widened one by one.
     tw::UniqueKey run = OpenKey(HKEY_LOCAL_MACHINE, kRunKeyPath, KEY_QUERY_VALUE);
-    WCHAR wideData[512];
-    DWORD wideSize = sizeof wideData;
-    bool wide = run && RegQueryValueExW(run.Get(), L"Tarwen\u7cfb\u7edf\u4fee\u590d", nullptr, nullptr,
-                                        reinterpret_cast<BYTE*>(wideData), &wideSize) == ERROR_SUCCESS;
+    bool wide = run && RegQueryValueExW(run.Get(), L"Tarwen\u7cfb\u7edf\u4fee\u590d", nullptr, nullptr, nullptr,
+                                        nullptr) == ERROR_SUCCESS;
     CHECK(wide, "SetAutoRun: the value's name reads as the product name in UTF-16");
 
     RemoveAutoRun();
@@ -148,7 +125,8 @@ SCENARIO(autorun) {
 
 SCENARIO(installstate) {
     const std::string path = tw::WindowsFolderFile("wispdata.dat");
-    SavedFile saved(path);
+    const bool hadFile = Exists(path);
+    const Bytes saved = ReadBytes(path);
 
     RemoveFile(path);
     CHECK(!IsBootInstalled(), "IsBootInstalled without a settings file: false");
@@ -185,6 +163,10 @@ SCENARIO(installstate) {
         CHECK(after == row.after, "settings file: slot 0 [%s] slot 1 [%s] slot 2 [%s]", SlotText(after, 0).c_str(),
               SlotText(after, 1).c_str(), SlotText(after, 2).c_str());
     }
+    if (hadFile)
+        WriteBytes(path, saved);
+    else
+        RemoveFile(path);
 }
 
 // userpath as it must come out: the profile folder, blanks as "*".
@@ -207,9 +189,8 @@ SCENARIO(stamps) {
     WriteBytes(path, ProfileFile(2, {"IsRepair=000", "userpath=\\??\\old"}));
     {
         tw::UniqueFile settings(std::fopen(path.c_str(), "rb+"));
-        CHECK(static_cast<bool>(settings), "open %s", path.c_str());
-        if (settings)
-            StampSettings(settings.Get(), 4321);
+        REQUIRE(static_cast<bool>(settings), "open %s", path.c_str());
+        StampSettings(settings.Get(), 4321);
     }
     Bytes after = ReadBytes(path);
     std::string syspath = "syspath=" + tw::WindowsFolder();

@@ -6,21 +6,46 @@
 #include <string>
 
 #include "Handles.h"
+#include "wine_test.h"
 
-// Ends the program (TerminateProcess) when it goes, should the program still run.
+// Terminates the program when it goes, should it still run, and waits for it: its image may be
+// deleted next.
 class ChildProcess {
 public:
     ChildProcess() = default;
-    ~ChildProcess();
+    ~ChildProcess() {
+        if (Running() && TerminateProcess(m_process.Get(), 1))
+            WaitForSingleObject(m_process.Get(), 5000);
+    }
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    // Starts image (a full path) with the tail after its quoted name; a check says whether it started.
-    bool Start(const std::string& image, const std::string& tail = std::string());
-    bool Running() const;
-    // Waits, the message queue pumped, for the program to end; whether it has.
-    bool WaitExit(DWORD ms) const;
-    DWORD ExitCode() const;
+    // Starts image (a full path) with the tail after its quoted name; a check says whether it did.
+    bool Start(const std::string& image, const std::string& tail = std::string()) {
+        std::string command = "\"" + image + "\"" + (tail.empty() ? "" : " " + tail);
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        if (!CreateProcessA(image.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+            CHECK(false, "start %s (error %lu)", command.c_str(), GetLastError());
+            return false;
+        }
+        CHECK(true, "start %s", command.c_str());
+        CloseHandle(process.hThread);
+        m_process.Reset(process.hProcess);
+        m_id = process.dwProcessId;
+        return true;
+    }
+    bool Running() const { return m_process && WaitForSingleObject(m_process.Get(), 0) == WAIT_TIMEOUT; }
+    // Whether it has ended within ms, the message queue pumped meanwhile.
+    bool WaitExit(DWORD ms) const {
+        return WaitUntil([this] { return !Running(); }, ms);
+    }
+    DWORD ExitCode() const {
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(m_process.Get(), &code);
+        return code;
+    }
     DWORD Id() const { return m_id; }
     HANDLE Handle() const { return m_process.Get(); }
 

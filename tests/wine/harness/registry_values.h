@@ -15,8 +15,6 @@ inline tw::UniqueKey OpenKey(HKEY root, const std::string& path, REGSAM access) 
     return tw::UniqueKey(key);
 }
 
-inline bool KeyExists(HKEY root, const std::string& path) { return static_cast<bool>(OpenKey(root, path, KEY_READ)); }
-
 // False when the key or the value is missing; *type, when asked for, gets the value's type.
 inline bool ReadValue(HKEY root, const std::string& path, const char* name, std::string* data,
                       DWORD* type = nullptr) {

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <vector>
 
-namespace wine_test {
 namespace {
 
 int g_failures = 0;
@@ -14,20 +13,10 @@ std::vector<std::string> g_contexts;
 std::vector<std::string> g_operands;
 std::string g_self;
 
-template <typename Entry>
-std::vector<Entry>& Entries() {
-    static std::vector<Entry> entries;
+std::vector<const wine_test::Entry*>& Entries() {
+    static std::vector<const wine_test::Entry*> entries;  // filled before main, by static objects
     return entries;
 }
-
-struct Scenario {
-    const char* name;
-    void (*run)();
-};
-struct StandIn {
-    const char* fileName;
-    void (*run)();
-};
 
 std::string Format(const char* format, va_list args) {
     char text[1024];
@@ -35,36 +24,22 @@ std::string Format(const char* format, va_list args) {
     return text;
 }
 
-// Texts are code page 936 (the drivers' literals and the system's strings); the log is UTF-8.
+// The drivers' texts are code page 936, as the system's strings; the log is UTF-8.
 std::string Utf8(const std::string& text) {
     std::vector<wchar_t> wide(text.size() + 1);
-    int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
     std::vector<char> utf8(wide.size() * 3);
-    if (n <= 0 || WideCharToMultiByte(CP_UTF8, 0, wide.data(), -1, utf8.data(), static_cast<int>(utf8.size()),
-                                      nullptr, nullptr) <= 0)
+    if (MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), static_cast<int>(wide.size())) <= 0 ||
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), -1, utf8.data(), static_cast<int>(utf8.size()), nullptr,
+                            nullptr) <= 0)
         return text;
     return utf8.data();
 }
 
-const char* BaseName(const char* path) {
-    const char* name = path;
-    for (const char* c = path; *c; ++c)
-        if (*c == '/' || *c == '\\')
-            name = c + 1;
-    return name;
-}
-
-int Usage(const char* driver) {
-    std::string names;
-    for (const Scenario& scenario : Entries<Scenario>())
-        names += (names.empty() ? "" : "|") + std::string(scenario.name);
-    std::printf("usage: %s %s [operand...]\n", BaseName(driver), names.c_str());
-    return 2;
-}
+std::string FileName(const std::string& path) { return path.substr(path.find_last_of("/\\") + 1); }
 
 }  // namespace
 
-void Record(const char* file, int line, bool ok, const char* format, ...) {
+bool wine_test::Record(const char* file, int line, bool ok, const char* format, ...) {
     std::string text;
     for (const std::string& context : g_contexts)
         text += context + ": ";
@@ -75,19 +50,15 @@ void Record(const char* file, int line, bool ok, const char* format, ...) {
     if (ok)
         std::printf("ok: %s\n", Utf8(text).c_str());
     else
-        std::printf("FAIL: %s:%d: %s\n", BaseName(file), line, Utf8(text).c_str());
+        std::printf("FAIL: %s:%d: %s\n", FileName(file).c_str(), line, Utf8(text).c_str());
     std::fflush(stdout);
-    if (!ok)
-        ++g_failures;
+    g_failures += ok ? 0 : 1;
+    return ok;
 }
 
-ScenarioEntry::ScenarioEntry(const char* name, void (*run)()) { Entries<Scenario>().push_back({name, run}); }
-
-StandInEntry::StandInEntry(const char* fileName, void (*run)()) { Entries<StandIn>().push_back({fileName, run}); }
-
-}  // namespace wine_test
-
-using namespace wine_test;
+wine_test::Entry::Entry(const char* name, void (*run)(), bool standIn) : name(name), run(run), standIn(standIn) {
+    Entries().push_back(this);
+}
 
 Context::Context(const char* format, ...) {
     va_list args;
@@ -100,10 +71,7 @@ Context::~Context() { g_contexts.pop_back(); }
 
 void Pump(DWORD ms) {
     const DWORD end = GetTickCount() + ms;
-    for (;;) {
-        LONG left = static_cast<LONG>(end - GetTickCount());
-        if (left <= 0)
-            break;
+    for (LONG left = ms; left > 0; left = static_cast<LONG>(end - GetTickCount())) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left), QS_ALLINPUT);
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -125,9 +93,7 @@ std::string WindowsPath(const std::string& path) {
     for (char& c : out)
         if (c == '/')
             c = '\\';
-    if (!out.empty() && out[0] == '\\')
-        out = "Z:" + out;
-    return out;
+    return !out.empty() && out[0] == '\\' ? "Z:" + out : out;
 }
 
 // A copy of the driver under a stand-in's file name plays that part; the driver itself runs
@@ -136,21 +102,28 @@ int main(int argc, char** argv) {
     char self[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     g_self = self;
-    for (const StandIn& standIn : Entries<StandIn>())
-        if (lstrcmpiA(BaseName(self), standIn.fileName) == 0) {
-            standIn.run();
-            return 0;
-        }
-    if (argc < 2)
-        return Usage(argv[0]);
     for (int i = 2; i < argc; ++i)
         g_operands.push_back(WindowsPath(argv[i]));
-    for (const Scenario& scenario : Entries<Scenario>())
-        if (std::strcmp(argv[1], scenario.name) == 0) {
-            scenario.run();
+    for (const wine_test::Entry* entry : Entries())
+        if (entry->standIn && lstrcmpiA(FileName(self).c_str(), entry->name) == 0) {
+            entry->run();
+            return 0;
+        }
+    std::string names;
+    for (const wine_test::Entry* entry : Entries()) {
+        if (entry->standIn)
+            continue;
+        if (argc > 1 && std::strcmp(argv[1], entry->name) == 0) {
+            try {
+                entry->run();
+            } catch (const wine_test::Stop&) {
+                std::printf("the scenario stops here\n");
+            }
             std::printf("%d failure(s)\n", g_failures);
             return g_failures == 0 ? 0 : 1;
         }
-    Usage(argv[0]);
+        names += (names.empty() ? "" : "|") + std::string(entry->name);
+    }
+    std::printf("usage: %s %s [operand...]\n", FileName(self).c_str(), names.c_str());
     return 2;
 }

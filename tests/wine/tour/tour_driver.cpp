@@ -6,10 +6,6 @@
 //   fixups     start the panel after a restore (SignRun "111"): the fix-up dialog runs first
 //   uninstall  start the panel, press "卸载引导", confirm, press "完成" when the removal is done
 //   shelflib   the panel running hidden; an uninstaller calls UninstallFiles of the library
-#include <windows.h>
-
-#include <string>
-
 #include "panel_session.h"
 
 namespace {
@@ -21,21 +17,13 @@ const char* ShotName() { return Operand(1).c_str(); }
 HWND OpenPanel(ChildProcess& app, bool installed) {
     HWND panel = StartPanel(app, Program());
     Context context("before");
-    if (panel)
-        CheckBootButtons(panel, installed);
+    CheckBootButtons(panel, installed);
     return panel;
-}
-
-// Waits until a button of the dialog is usable; whether it became so.
-bool WaitEnabled(HWND dialog, int id, DWORD ms) {
-    return WaitUntil([=] { return IsWindowEnabled(GetDlgItem(dialog, id)) != 0; }, ms);
 }
 
 SCENARIO(install) {
     ChildProcess app;
     HWND panel = OpenPanel(app, false);
-    if (!panel)
-        return;
     Click(panel, IDC_INSTALL);
     Box box = AnswerBox(app, IDOK, 60000, ShotName());
     CHECK(box.text == "引导安装完成!" && box.caption == "提示", "安装引导 ends with \"%s\" (%s)", box.text.c_str(),
@@ -50,8 +38,6 @@ SCENARIO(install) {
 HWND StartAtLogon(ChildProcess& app) {
     Context context("\"/h\"");
     HWND panel = StartPanel(app, Program(), "/h");
-    if (!panel)
-        return nullptr;
     Pump(200);
     SaveScreen(ShotName());
     CHECK(WaitHidden(panel, 5000), "the window hides after a moment");
@@ -62,8 +48,6 @@ HWND StartAtLogon(ChildProcess& app) {
 SCENARIO(logon) {
     ChildProcess app;
     HWND panel = StartAtLogon(app);
-    if (!panel)
-        return;
     StartCopyThatEnds(Program());
     CHECK(IsWindowVisible(panel) != 0, "a second start brings the hidden window back");
     Context context("installed");
@@ -77,35 +61,28 @@ SCENARIO(fixups) {
     ChildProcess app;
     app.Start(Program());
     HWND dialog = WaitForProgressDialog(app);
-    CHECK(dialog != nullptr, "the fix-up dialog opens");
-    if (!dialog)
-        return;
+    REQUIRE(dialog != nullptr, "the fix-up dialog opens");
     CHECK(CountTitled(app.Id()) == 1, "the main window waits for the fix-ups");
     // The browser repair registers components one by one.
     CHECK(WaitEnabled(dialog, IDC_REPAIR, 120000), "the fix-ups finish: 修复完成 usable");
     CHECK(ProgressPosition(dialog) == 10, "the bar is full");
     SaveScreen(ShotName());
     SendDlgItemMessageA(dialog, IDC_REPAIR, BM_CLICK, 0, 0);
-    CHECK(WaitGone(dialog), "修复完成 closes the fix-up dialog");
+    CHECK(WaitProgressDialogGone(dialog), "修复完成 closes the fix-up dialog");
     HWND panel = WaitForPanel(app);
-    CHECK(panel != nullptr, "then the main window opens");
-    if (panel)
-        EndWithEscape(app, panel);
+    REQUIRE(panel != nullptr, "then the main window opens");
+    EndWithEscape(app, panel);
 }
 
 SCENARIO(uninstall) {
     ChildProcess app;
     HWND panel = OpenPanel(app, true);
-    if (!panel)
-        return;
     HWND dialog = StartRemoval(app, panel);
-    if (!dialog)
-        return;
     CHECK(WaitEnabled(dialog, IDOK, 10000), "the removal is done: 完成 usable");
     CHECK(ProgressPosition(dialog) == 10, "the bar is full");
     SaveScreen(ShotName());
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-    CHECK(WaitGone(dialog), "完成 closes the removal dialog");
+    CHECK(WaitProgressDialogGone(dialog), "完成 closes the removal dialog");
     Context context("after");
     CheckBootButtons(panel, false);
     EndWithEscape(app, panel);
@@ -113,20 +90,15 @@ SCENARIO(uninstall) {
 
 SCENARIO(shelflib) {
     ChildProcess app;
-    if (!StartAtLogon(app))
-        return;
+    StartAtLogon(app);
     const std::string& library = Operand(2);
     HMODULE module = LoadLibraryA(library.c_str());
-    CHECK(module != nullptr, "the uninstaller loads %s", library.c_str());
-    if (!module)
-        return;
+    REQUIRE(module != nullptr, "the uninstaller loads %s", library.c_str());
     using UninstallFiles = int(WINAPI*)();
     auto uninstall = reinterpret_cast<UninstallFiles>(reinterpret_cast<void*>(GetProcAddress(module, "UninstallFiles")));
-    CHECK(uninstall != nullptr, "UninstallFiles is exported");
-    if (uninstall) {
-        int result = uninstall();
-        CHECK(result == 0, "UninstallFiles returns %d", result);
-    }
+    REQUIRE(uninstall != nullptr, "UninstallFiles is exported");
+    int result = uninstall();
+    CHECK(result == 0, "UninstallFiles returns %d", result);
     CHECK(app.WaitExit(5000), "the running panel is stopped");
     FreeLibrary(module);
 }
