@@ -42,20 +42,22 @@ inline void RemoveSettings() {
 
 //--- windows
 
+inline BOOL CALLBACK AddTopLevelWindow(HWND hwnd, LPARAM windows) {
+    reinterpret_cast<std::vector<HWND>*>(windows)->push_back(hwnd);
+    return TRUE;
+}
+
 // The process's top-level windows (any process: 0), in Z order.
 inline std::vector<HWND> TopLevelWindows(DWORD pid) {
-    std::pair<DWORD, std::vector<HWND>> found = {pid, {}};
-    EnumWindows(
-        [](HWND hwnd, LPARAM lParam) -> BOOL {
-            auto* found = reinterpret_cast<std::pair<DWORD, std::vector<HWND>>*>(lParam);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(hwnd, &owner);
-            if (!found->first || owner == found->first)
-                found->second.push_back(hwnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found.second;
+    std::vector<HWND> all, own;
+    EnumWindows(&AddTopLevelWindow, reinterpret_cast<LPARAM>(&all));
+    for (HWND hwnd : all) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(hwnd, &owner);
+        if (!pid || owner == pid)
+            own.push_back(hwnd);
+    }
+    return own;
 }
 
 // The first visible top-level window of the process that passes test, once there is one; null
