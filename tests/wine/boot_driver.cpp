@@ -35,6 +35,7 @@ const char kOriginalBootIni[] =
     "[operating systems]\r\nmulti(0)disk(0)rdisk(0)partition(1)\\WINDOWS=\"Microsoft Windows XP\" /fastdetect\r\n";
 const char* const kRepairHives[] = {"system", "software", "sam", "NTUSER.DAT"};
 const size_t kRepairSizes[] = {5000, 2048, 700, 3333};
+const DWORD kHiddenReadOnly = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY;
 
 const std::string& BuiltApp() { return Operand(0); }
 const std::string& PackageFolder() { return Operand(1); }  // twsysh.exe and kest\ as the build made them
@@ -174,8 +175,7 @@ void CheckFirstInstallation() {
     CHECK(ini.size() >= entries.size() && ini.compare(ini.size() - entries.size(), entries.size(), entries) == 0,
           "boot.ini: the two entries end the systems section:\n%s", ini.c_str());
     DWORD attributes = GetFileAttributesA(kBootIni);
-    CHECK((attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY)) == (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY) &&
-              !(attributes & FILE_ATTRIBUTE_SYSTEM),
+    CHECK((attributes & (kHiddenReadOnly | FILE_ATTRIBUTE_SYSTEM)) == kHiddenReadOnly,
           "boot.ini hidden and read-only (attributes %lx)", attributes);
     CHECK(ReadBytes(kBootIniCopyPath) == kOriginalBootIni, "boot.ini kept as it was beside it");
     CHECK(ReadBytes("c:\\WRLDR") == ReadBytes(kest + "\\WRLDR") && !ReadBytes("c:\\WRLDR").empty(), "c:\\WRLDR is the loader");
@@ -239,9 +239,8 @@ void BootOnce() {
         RemoveTree(config);
 }
 
-void SetBackup0(const char* value) {
-    WriteSettings(WindowsSettings(), {std::string("Backup0=") + value, "Marker=kept", "IsRepair=000"});
-}
+// The settings of an installation that was removed, with a key of its own.
+const std::vector<std::string> kRemovedInstallation = {"Backup0=1", "Marker=kept", "IsRepair=000"};
 
 SCENARIO(install) {
     LayOutCleanMachine();
@@ -255,7 +254,7 @@ SCENARIO(install) {
     {
         // Again over an earlier installation: settings kept, one line per key, the index starts over.
         Context context("second installation");
-        SetBackup0("1");
+        WriteSettings(WindowsSettings(), kRemovedInstallation);
         Box box = Install();
         CHECK(box.text == "引导安装完成!", "\"%s\"", box.text.c_str());
         std::string ini = ReadBytes(kBootIni);
@@ -268,7 +267,7 @@ SCENARIO(install) {
     {
         // Seeding fails without a user hive copy: said so, no backup, state unchanged, no partial snapshot.
         Context context("seeding fails");
-        SetBackup0("1");
+        WriteSettings(WindowsSettings(), kRemovedInstallation);
         RemoveFile(kDriverLog);
         RemoveFile(Windows() + "\\repair\\NTUSER.DAT");
         Box box = Install();
@@ -323,7 +322,6 @@ SCENARIO(bootmenu) {
     std::string original = kOriginalBootIni;
     std::string timeout10 = original;
     timeout10.replace(timeout10.find("timeout=30"), 10, "timeout=10");
-    const DWORD hiddenReadOnly = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY;
 
     WriteBytes(kBootIni, original);
     SetFileAttributesA(kBootIni, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY);
@@ -331,7 +329,7 @@ SCENARIO(bootmenu) {
     CHECK(RemoveBootMenuEntries(), "entries removed");
     CHECK(ReadBytes(kBootIni) == timeout10, "after removal boot.ini is as before but for the time-out:\n%s",
           ReadBytes(kBootIni).c_str());
-    CHECK((GetFileAttributesA(kBootIni) & (hiddenReadOnly | FILE_ATTRIBUTE_SYSTEM)) == hiddenReadOnly,
+    CHECK((GetFileAttributesA(kBootIni) & (kHiddenReadOnly | FILE_ATTRIBUTE_SYSTEM)) == kHiddenReadOnly,
           "boot.ini hidden and read-only, not system (%lx)", GetFileAttributesA(kBootIni));
 
     // A hand-written entry with the key in capitals and a quoted description is the same key.
@@ -353,8 +351,8 @@ SCENARIO(bootmenu) {
     WriteBytes(tree + "\\a\\b\\deep.txt", "deep");
     WriteBytes(tree + "\\top.txt", "top");
     WriteBytes(outside + "\\keep.txt", "keep");
-    SetFileAttributesA((tree + "\\a\\b\\deep.txt").c_str(), hiddenReadOnly);
-    SetFileAttributesA((tree + "\\a").c_str(), hiddenReadOnly | FILE_ATTRIBUTE_DIRECTORY);
+    SetFileAttributesA((tree + "\\a\\b\\deep.txt").c_str(), kHiddenReadOnly);
+    SetFileAttributesA((tree + "\\a").c_str(), kHiddenReadOnly | FILE_ATTRIBUTE_DIRECTORY);
     SetFileAttributesA((tree + "\\top.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
     using CreateLink = BOOLEAN(WINAPI*)(const char*, const char*, DWORD);
     auto createLink = reinterpret_cast<CreateLink>(
@@ -377,9 +375,9 @@ SCENARIO(uninstall) {
     InstallToRemove();
     const std::string windows = Windows();
     WriteBytes("c:\\sysh\\kest\\deep\\er\\locked.txt", "x");
-    SetFileAttributesA("c:\\sysh\\kest\\deep\\er\\locked.txt", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesA("c:\\sysh\\kest\\deep\\er\\locked.txt", kHiddenReadOnly);
     WriteBytes(windows + "\\twsafe\\2020101.xff", "old");
-    SetFileAttributesA((windows + "\\twsafe\\2020101.xff").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesA((windows + "\\twsafe\\2020101.xff").c_str(), kHiddenReadOnly);
     std::string settingsBefore = ReadBytes(WindowsSettings());
 
     ChildProcess app;
@@ -448,7 +446,7 @@ SCENARIO(uninstall) {
 
 SCENARIO(restart) {
     LayOutCleanMachine();
-    SetBackup0("2");
+    WriteSettings(WindowsSettings(), {"Backup0=2", "Marker=kept", "IsRepair=000"});
     SetValue(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, REG_SZ, kAutostart + '\0');
     ChildProcess app;
     HWND panel = StartPanel(app, kInstalledApp);
@@ -520,7 +518,7 @@ SCENARIO(library) {
     InstallToRemove();
     const std::string windows = Windows();
     WriteBytes("c:\\sysh\\kest\\deep\\er\\locked.txt", "x");
-    SetFileAttributesA("c:\\sysh\\kest\\deep\\er\\locked.txt", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesA("c:\\sysh\\kest\\deep\\er\\locked.txt", kHiddenReadOnly);
     SetValue(HKEY_LOCAL_MACHINE, kRunSubkey, nullptr, REG_SZ, "");  // the subkey of the value's name
     const std::string settings = ReadBytes(WindowsSettings()), driveSettings = ReadBytes(kDriveSettings);
 
@@ -530,9 +528,7 @@ SCENARIO(library) {
           "the package, the snapshot store and system32\\twrepair.exe are gone");
     CHECK(!RunValueExists() && !OpenKey(HKEY_LOCAL_MACHINE, kRunSubkey, KEY_READ), "the Run value and the subkey of its name are gone");
     CHECK(EntriesGoneTimeoutKept(), "boot.ini: the entries are gone, the time-out stays 10:\n%s", ReadBytes(kBootIni).c_str());
-    CHECK((GetFileAttributesA(kBootIni) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY)) ==
-              (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY),
-          "boot.ini hidden and read-only");
+    CHECK((GetFileAttributesA(kBootIni) & kHiddenReadOnly) == kHiddenReadOnly, "boot.ini hidden and read-only");
     CHECK(Exists("c:\\WRLDR") && BootExecute() == kRegistered, "c:\\WRLDR and the BootExecute entry stay");
     CHECK(ReadBytes(WindowsSettings()) == settings && ReadBytes(kDriveSettings) == driveSettings,
           "both settings files are untouched (Backup0 stays 2)");

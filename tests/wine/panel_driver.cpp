@@ -338,12 +338,10 @@ std::string StaticText(HWND dialog) {
 void ExpectNotice(const ChildProcess& app, HWND mainWindow, int button, const char* expected) {
     PostMessageA(GetDlgItem(mainWindow, button), BM_CLICK, 0, 0);
     HWND box = WaitForDialog(app, mainWindow, 20000);
-    std::string text = box ? StaticText(box) : std::string("(none)");
-    CHECK(text == expected, "notice \"%s\" (got \"%s\")", expected, text.c_str());
-    if (box) {
-        PostMessageA(box, WM_COMMAND, IDOK, 0);
-        CHECK(WaitHidden(box, 5000), "notice \"%s\" closes", expected);
-    }
+    REQUIRE(box != nullptr, "a notice comes");
+    CHECK(StaticText(box) == expected, "notice \"%s\" (got \"%s\")", expected, StaticText(box).c_str());
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    CHECK(WaitHidden(box, 5000), "notice \"%s\" closes", expected);
 }
 
 // ------------------------------------------------------------------ Favorites

@@ -42,22 +42,22 @@ inline void RemoveSettings() {
 
 //--- windows
 
-inline BOOL CALLBACK AddTopLevelWindow(HWND hwnd, LPARAM windows) {
-    reinterpret_cast<std::vector<HWND>*>(windows)->push_back(hwnd);
+using WindowSearch = std::pair<DWORD, std::vector<HWND>>;  // a process (any: 0), its windows
+
+inline BOOL CALLBACK AddWindowOf(HWND hwnd, LPARAM search) {
+    auto* found = reinterpret_cast<WindowSearch*>(search);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    if (!found->first || owner == found->first)
+        found->second.push_back(hwnd);
     return TRUE;
 }
 
 // The process's top-level windows (any process: 0), in Z order.
 inline std::vector<HWND> TopLevelWindows(DWORD pid) {
-    std::vector<HWND> all, own;
-    EnumWindows(&AddTopLevelWindow, reinterpret_cast<LPARAM>(&all));
-    for (HWND hwnd : all) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(hwnd, &owner);
-        if (!pid || owner == pid)
-            own.push_back(hwnd);
-    }
-    return own;
+    WindowSearch search = {pid, {}};
+    EnumWindows(&AddWindowOf, reinterpret_cast<LPARAM>(&search));
+    return search.second;
 }
 
 // The first visible top-level window of the process that passes test, once there is one; null

@@ -109,11 +109,8 @@ int main(int argc, char** argv) {
             entry->run();
             return 0;
         }
-    std::string names;
-    for (const wine_test::Entry* entry : Entries()) {
-        if (entry->standIn)
-            continue;
-        if (argc > 1 && std::strcmp(argv[1], entry->name) == 0) {
+    for (const wine_test::Entry* entry : Entries())
+        if (!entry->standIn && argc > 1 && std::strcmp(argv[1], entry->name) == 0) {
             try {
                 entry->run();
             } catch (const wine_test::Stop&) {
@@ -122,8 +119,10 @@ int main(int argc, char** argv) {
             std::printf("%d failure(s)\n", g_failures);
             return g_failures == 0 ? 0 : 1;
         }
-        names += (names.empty() ? "" : "|") + std::string(entry->name);
-    }
-    std::printf("usage: %s %s [operand...]\n", FileName(self).c_str(), names.c_str());
+    std::printf("usage: %s <scenario> [operand...], the scenarios:", FileName(self).c_str());
+    for (const wine_test::Entry* entry : Entries())
+        if (!entry->standIn)
+            std::printf(" %s", entry->name);
+    std::printf("\n");
     return 2;
 }
