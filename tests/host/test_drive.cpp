@@ -14,25 +14,11 @@
 
 #include "host_layer.h"
 
-Bytes ProfileFile(int count, const std::vector<std::string>& slots) {
-  Bytes file(100 * (slots.size() + 1), '\0');
-  std::string header = "IndexNum=" + std::to_string(count);
-  file.replace(0, header.size(), header);
-  for (size_t i = 0; i < slots.size(); ++i) file.replace(100 * (i + 1), slots[i].size(), slots[i]);
-  return file;
-}
-
 Bytes TemplateIndex() {
   std::vector<std::string> slots(30);
   slots[0] = "1111-11-11\t0\t1";
   for (int slot = 16; slot <= 30; ++slot) slots[slot - 1] = "1000-1-" + std::to_string(slot) + "\t0\t0";
   return ProfileFile(1, slots);
-}
-
-std::string SlotText(const Bytes& file, int slot) {
-  if (file.size() < 100u * slot) return "";
-  std::string text = file.substr(100 * slot, 100);
-  return text.substr(0, text.find('\0'));
 }
 
 Bytes Pattern(size_t size, char seed) {

@@ -6,16 +6,11 @@
 #include <vector>
 
 #include "layer.h"
+#include "../common/profile_file.h"
 
-using Bytes = std::string;
-
-// Builds a profile file: slot 0 "IndexNum=<count>", then one slot per text.
-Bytes ProfileFile(int count, const std::vector<std::string>& slots);
 // The shipped template index: 31 slots, the installation line in slot 1 and
 // placeholders with Sign "0" in the carry tier.
 Bytes TemplateIndex();
-// Text of one slot of a profile file (up to its NUL).
-std::string SlotText(const Bytes& file, int slot);
 // A recognisable byte pattern of the given size.
 Bytes Pattern(size_t size, char seed);
 

@@ -3,14 +3,14 @@
 // dialog-manager behaviour, reflection that reaches a control once. Uses the control
 // panel's own dialog templates.
 #include "Dialog.h"
+#include "Handles.h"
 #include "SkinButton.h"
 #include "WinApp.h"
 #include "resource.h"
-#include "wine_check.h"
+#include "wine_test.h"
 
 #include <commctrl.h>
 
-#include <cstdio>
 #include <functional>
 
 namespace {
@@ -26,6 +26,15 @@ COLORREF BrushColour(HBRUSH brush) {
         return CLR_INVALID;
     return info.lbColor;
 }
+
+// A memory DC with a bitmap of its own, compatible with hdc.
+struct Canvas {
+    Canvas(HDC hdc, int width, int height)
+        : dc(CreateCompatibleDC(hdc)), bitmap(CreateCompatibleBitmap(hdc, width, height)), selected(dc.Get(), bitmap.Get()) {}
+    tw::UniqueMemoryDc dc;
+    tw::UniqueBitmap bitmap;
+    tw::ScopedSelectObject selected;
+};
 
 // A dialog whose initialisation runs a test body once the loop is running.
 class ScriptedDialog : public tw::CDialog {
@@ -69,15 +78,15 @@ void TestNestedQuit() {
         ScriptedDialog inner(IDD_UNINSTALL_BOOT, [](ScriptedDialog&) { ::PostQuitMessage(7); }, &self);
         innerResult = inner.DoModal();
         outerSawInnerEnd = true;
-        Check(::IsWindowEnabled(self.m_hWnd) != FALSE, "owner enabled again after the inner dialog");
+        CHECK(::IsWindowEnabled(self.m_hWnd) != FALSE, "owner enabled again after the inner dialog");
     });
     INT_PTR outerResult = outer.DoModal();
-    Check(outerSawInnerEnd && innerResult == -1, "a posted quit ends the inner modal loop (%d)", static_cast<int>(innerResult));
-    Check(outerResult == -1, "and then the outer one (%d)", static_cast<int>(outerResult));
+    CHECK(outerSawInnerEnd && innerResult == -1, "a posted quit ends the inner modal loop (%d)", static_cast<int>(innerResult));
+    CHECK(outerResult == -1, "and then the outer one (%d)", static_cast<int>(outerResult));
     MSG msg;
     bool quitLeft = ::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) && msg.message == WM_QUIT;
-    Check(quitLeft && msg.wParam == 7, "the quit is handed on to the loop outside, code kept");
-    Check(theApp.m_exitCode == 7, "the quit code becomes the exit code");
+    CHECK(quitLeft && msg.wParam == 7, "the quit is handed on to the loop outside, code kept");
+    CHECK(theApp.m_exitCode == 7, "the quit code becomes the exit code");
 }
 
 void TestEndDialogAndTeardown() {
@@ -88,9 +97,9 @@ void TestEndDialogAndTeardown() {
         button.SubclassWindow(buttonWindow);
         self.EndDialog(42);
     });
-    Check(dialog.DoModal() == 42, "EndDialog's result comes back from DoModal");
-    Check(dialog.m_hWnd == nullptr && button.m_hWnd == nullptr, "dialog and control objects detached after the run");
-    Check(!::IsWindow(buttonWindow), "the dialog's windows are gone");
+    CHECK(dialog.DoModal() == 42, "EndDialog's result comes back from DoModal");
+    CHECK(dialog.m_hWnd == nullptr && button.m_hWnd == nullptr, "dialog and control objects detached after the run");
+    CHECK(!::IsWindow(buttonWindow), "the dialog's windows are gone");
 }
 
 // The registered colours reach message boxes made by the system.
@@ -104,12 +113,11 @@ LRESULT CALLBACK MessageBoxHook(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_ACTIVATE && g_boxColour == CLR_INVALID &&
         GetClassNameA(reinterpret_cast<HWND>(wParam), className, sizeof className) && lstrcmpA(className, "#32770") == 0) {
         HWND box = reinterpret_cast<HWND>(wParam);
-        HDC hdc = GetDC(box);
-        g_boxColour = BrushColour(reinterpret_cast<HBRUSH>(SendMessageA(box, WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(hdc),
-                                                                       reinterpret_cast<LPARAM>(box))));
-        SendMessageA(box, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(hdc), reinterpret_cast<LPARAM>(box));
-        g_boxTextColour = GetTextColor(hdc);
-        ReleaseDC(box, hdc);
+        tw::ScopedGetDC hdc(box);
+        g_boxColour = BrushColour(reinterpret_cast<HBRUSH>(
+            SendMessageA(box, WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(hdc.Get()), reinterpret_cast<LPARAM>(box))));
+        SendMessageA(box, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(hdc.Get()), reinterpret_cast<LPARAM>(box));
+        g_boxTextColour = GetTextColor(hdc.Get());
         PostMessageA(box, WM_COMMAND, IDOK, 0);
     }
     return CallNextHookEx(g_boxHook, code, wParam, lParam);
@@ -120,27 +128,23 @@ void TestDialogColours() {
     g_boxHook = SetWindowsHookExA(WH_CBT, &MessageBoxHook, nullptr, GetCurrentThreadId());
     MessageBoxA(nullptr, "colour", "提示", MB_OK | MB_ICONINFORMATION);
     UnhookWindowsHookEx(g_boxHook);
-    Check(g_boxColour == kGrey, "message box background is the registered grey (%06lx)", g_boxColour);
-    Check(g_boxTextColour == RGB(0, 0, 0), "message box text is black (%06lx)", g_boxTextColour);
+    CHECK(g_boxColour == kGrey, "message box background is the registered grey (%06lx)", g_boxColour);
+    CHECK(g_boxTextColour == RGB(0, 0, 0), "message box text is black (%06lx)", g_boxTextColour);
 
     COLORREF dialogColour = CLR_INVALID, radioColour = CLR_INVALID, printedColour = CLR_INVALID;
     g_boxColour = CLR_INVALID;
     ScriptedDialog dialog(IDD_CLOSE_CHOICE, [&](ScriptedDialog& self) {
-        HDC hdc = GetDC(self.m_hWnd);
-        dialogColour = BrushColour(reinterpret_cast<HBRUSH>(
-            self.SendMessage(WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(hdc), reinterpret_cast<LPARAM>(self.m_hWnd))));
-        radioColour = BrushColour(reinterpret_cast<HBRUSH>(self.SendMessage(
-            WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(hdc), reinterpret_cast<LPARAM>(self.GetDlgItem(IDC_RUN_BACKGROUND)))));
-        // A control that shows its parent through asks for the parent's client painting.
-        HDC memory = CreateCompatibleDC(hdc);
-        HBITMAP bitmap = CreateCompatibleBitmap(hdc, 8, 8);
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        self.SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
-        printedColour = GetPixel(memory, 4, 4);
-        SelectObject(memory, old);
-        DeleteObject(bitmap);
-        DeleteDC(memory);
-        ReleaseDC(self.m_hWnd, hdc);
+        {
+            tw::ScopedGetDC hdc(self.m_hWnd);
+            dialogColour = BrushColour(reinterpret_cast<HBRUSH>(self.SendMessage(
+                WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(hdc.Get()), reinterpret_cast<LPARAM>(self.m_hWnd))));
+            radioColour = BrushColour(reinterpret_cast<HBRUSH>(self.SendMessage(WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(hdc.Get()),
+                reinterpret_cast<LPARAM>(self.GetDlgItem(IDC_RUN_BACKGROUND)))));
+            // A control that shows its parent through asks for the parent's client painting.
+            Canvas canvas(hdc.Get(), 8, 8);
+            self.SendMessage(WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc.Get()), PRF_CLIENT);
+            printedColour = GetPixel(canvas.dc.Get(), 4, 4);
+        }
         // The colour hook stood aside while the template's controls were made; it is back.
         g_boxHook = SetWindowsHookExA(WH_CBT, &MessageBoxHook, nullptr, GetCurrentThreadId());
         MessageBoxA(self.m_hWnd, "colour", "提示", MB_OK);
@@ -148,10 +152,10 @@ void TestDialogColours() {
         self.EndDialog(IDOK);
     });
     dialog.DoModal();
-    Check(dialogColour == kGrey, "our dialogs get the grey background (%06lx)", dialogColour);
-    Check(radioColour == kGrey, "and their buttons' colour requests too (%06lx)", radioColour);
-    Check(printedColour == kGrey, "a dialog prints its client area in its background colour (%06lx)", printedColour);
-    Check(g_boxColour == kGrey, "a message box over our dialog gets the grey too (%06lx)", g_boxColour);
+    CHECK(dialogColour == kGrey, "our dialogs get the grey background (%06lx)", dialogColour);
+    CHECK(radioColour == kGrey, "and their buttons' colour requests too (%06lx)", radioColour);
+    CHECK(printedColour == kGrey, "a dialog prints its client area in its background colour (%06lx)", printedColour);
+    CHECK(g_boxColour == kGrey, "a message box over our dialog gets the grey too (%06lx)", g_boxColour);
 }
 
 void TestSkinButton() {
@@ -160,27 +164,26 @@ void TestSkinButton() {
         HWND hwnd = self.GetDlgItem(IDC_REPAIR);
         button.SubclassWindow(hwnd);
         auto type = [&] { return static_cast<DWORD>(GetWindowLongA(hwnd, GWL_STYLE)) & 0x0F; };
-        Check(type() == BS_OWNERDRAW, "subclassing makes the button owner-drawn");
-        Check(button.SetIconResource(IDI_REPAIR), "icon 136 loads");
-        Check(!button.SetIconResource(9999), "a missing icon leaves the button without one");
+        CHECK(type() == BS_OWNERDRAW, "subclassing makes the button owner-drawn");
+        CHECK(button.SetIconResource(IDI_REPAIR), "icon 136 loads");
+        CHECK(!button.SetIconResource(9999), "a missing icon leaves the button without one");
         // The real pointer stays away; the snapshot is taken at the next paint of the dialog.
         SetCursorPos(0, 0);
         button.SetTransparent(true);
         RedrawWindow(self.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 
         SendMessageA(hwnd, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
-        Check(type() == BS_OWNERDRAW, "BM_SETSTYLE keeps it owner-drawn");
-        Check((SendMessageA(hwnd, WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON) != 0, "default push button after BS_DEFPUSHBUTTON");
+        CHECK(type() == BS_OWNERDRAW, "BM_SETSTYLE keeps it owner-drawn");
+        CHECK((SendMessageA(hwnd, WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON) != 0, "default push button after BS_DEFPUSHBUTTON");
         SendMessageA(hwnd, BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
-        Check((SendMessageA(hwnd, WM_GETDLGCODE, 0, 0) & DLGC_UNDEFPUSHBUTTON) != 0, "plain push button after BS_PUSHBUTTON");
+        CHECK((SendMessageA(hwnd, WM_GETDLGCODE, 0, 0) & DLGC_UNDEFPUSHBUTTON) != 0, "plain push button after BS_PUSHBUTTON");
 
         SendMessageA(hwnd, BM_SETCHECK, BST_CHECKED, 0);
-        Check(SendMessageA(hwnd, BM_GETCHECK, 0, 0) == 0, "a push button has no check state");
+        CHECK(SendMessageA(hwnd, BM_GETCHECK, 0, 0) == 0, "a push button has no check state");
 
-        HDC hdc = GetDC(self.m_hWnd);
-        LRESULT brush = self.SendMessage(WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(hdc), reinterpret_cast<LPARAM>(hwnd));
-        ReleaseDC(self.m_hWnd, hdc);
-        Check(brush == reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH)), "colour request reflected: hollow brush");
+        LRESULT brush = self.SendMessage(WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(tw::ScopedGetDC(self.m_hWnd).Get()),
+                                         reinterpret_cast<LPARAM>(hwnd));
+        CHECK(brush == reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH)), "colour request reflected: hollow brush");
 
         // A double click is two clicks.
         self.clicks = 0;
@@ -188,13 +191,13 @@ void TestSkinButton() {
         SendMessageA(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
         SendMessageA(hwnd, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
         SendMessageA(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-        Check(self.clicks == 2 && self.lastClickedId == IDC_REPAIR, "double click runs the command twice (%d)", self.clicks);
-        Check(GetFocus() == hwnd, "a click gives the button the focus");
+        CHECK(self.clicks == 2 && self.lastClickedId == IDC_REPAIR, "double click runs the command twice (%d)", self.clicks);
+        CHECK(GetFocus() == hwnd, "a click gives the button the focus");
 
         // Disabling moves the focus on; with no other tab stop, to the dialog.
         SetFocus(hwnd);
         EnableWindow(hwnd, FALSE);
-        Check(GetFocus() != hwnd, "disabling the focused button moves the focus away");
+        CHECK(GetFocus() != hwnd, "disabling the focused button moves the focus away");
 
         // Drawing: the cached parent background first, then the frame by hover and press.
         EnableWindow(hwnd, TRUE);
@@ -205,48 +208,38 @@ void TestSkinButton() {
             COLORREF topLeft, topRight, bottomLeft, bottomRight;
         };
         auto draw = [&](UINT state) {
-            HDC screen = GetDC(hwnd);
-            HDC memory = CreateCompatibleDC(screen);
-            HBITMAP bitmap = CreateCompatibleBitmap(screen, rc.right, rc.bottom);
-            HGDIOBJ old = SelectObject(memory, bitmap);
-            RECT fill = rc;
-            FillRect(memory, &fill, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+            Canvas canvas(tw::ScopedGetDC(hwnd).Get(), rc.right, rc.bottom);
+            HDC memory = canvas.dc.Get();
+            FillRect(memory, &rc, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
             DRAWITEMSTRUCT item = {ODT_BUTTON, IDC_REPAIR, 0, ODA_DRAWENTIRE, state, hwnd, memory, rc, 0};
             self.SendMessage(WM_DRAWITEM, IDC_REPAIR, reinterpret_cast<LPARAM>(&item));
-            Corners corners = {GetPixel(memory, 0, 0), GetPixel(memory, rc.right - 1, 0), GetPixel(memory, 0, rc.bottom - 1),
-                               GetPixel(memory, rc.right - 1, rc.bottom - 1)};
-            SelectObject(memory, old);
-            DeleteObject(bitmap);
-            DeleteDC(memory);
-            ReleaseDC(hwnd, screen);
-            return corners;
+            return Corners{GetPixel(memory, 0, 0), GetPixel(memory, rc.right - 1, 0), GetPixel(memory, 0, rc.bottom - 1),
+                           GetPixel(memory, rc.right - 1, rc.bottom - 1)};
         };
         Corners plain = draw(0);
-        HDC dialogDc = GetDC(self.m_hWnd);
         COLORREF parentColour = BrushColour(reinterpret_cast<HBRUSH>(self.SendMessage(
-            WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(dialogDc), reinterpret_cast<LPARAM>(self.m_hWnd))));
-        ReleaseDC(self.m_hWnd, dialogDc);
-        Check(plain.topLeft == parentColour && plain.bottomRight == parentColour,
+            WM_CTLCOLORDLG, reinterpret_cast<WPARAM>(tw::ScopedGetDC(self.m_hWnd).Get()), reinterpret_cast<LPARAM>(self.m_hWnd))));
+        CHECK(plain.topLeft == parentColour && plain.bottomRight == parentColour,
               "transparent button paints the parent's background (%06lx, the dialog's is %06lx)", plain.topLeft,
               parentColour);
-        Check(plain.topLeft != light || plain.bottomRight != dark, "no frame while the mouse is elsewhere");
+        CHECK(plain.topLeft != light || plain.bottomRight != dark, "no frame while the mouse is elsewhere");
 
         SendMessageA(hwnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(5, 5));
         Corners held = draw(0);
-        Check(held.topLeft == plain.topLeft, "entering with the mouse button held gives no hover frame");
+        CHECK(held.topLeft == plain.topLeft, "entering with the mouse button held gives no hover frame");
         SendMessageA(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
         Corners hover = draw(0);
-        Check(hover.topLeft == light && hover.topRight == dark && hover.bottomLeft == dark && hover.bottomRight == dark,
+        CHECK(hover.topLeft == light && hover.topRight == dark && hover.bottomLeft == dark && hover.bottomRight == dark,
               "hover: raised frame, highlight only at the top-left corner (%06lx %06lx %06lx %06lx)", hover.topLeft,
               hover.topRight, hover.bottomLeft, hover.bottomRight);
         Corners pressed = draw(ODS_SELECTED);
-        Check(pressed.topLeft == dark && pressed.topRight == light && pressed.bottomLeft == light,
+        CHECK(pressed.topLeft == dark && pressed.topRight == light && pressed.bottomLeft == light,
               "pressed: sunken frame (%06lx %06lx %06lx)", pressed.topLeft, pressed.topRight, pressed.bottomLeft);
         SendMessageA(hwnd, WM_MOUSELEAVE, 0, 0);
-        Check(draw(0).topLeft == plain.topLeft, "leaving the button removes the frame");
+        CHECK(draw(0).topLeft == plain.topLeft, "leaving the button removes the frame");
         SendMessageA(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
         EnableWindow(hwnd, FALSE);
-        Check(draw(ODS_DISABLED).topLeft == plain.topLeft, "disabling removes the hover frame");
+        CHECK(draw(ODS_DISABLED).topLeft == plain.topLeft, "disabling removes the hover frame");
         self.EndDialog(IDOK);
     });
     dialog.DoModal();
@@ -258,7 +251,7 @@ void TestSkinButton() {
         HWND install = self.GetDlgItem(IDC_INSTALL);
         SetFocus(install);
         uninstall.EnableWindow(FALSE);
-        Check(GetFocus() == install, "disabling a button without the focus leaves the focus where it was");
+        CHECK(GetFocus() == install, "disabling a button without the focus leaves the focus where it was");
         self.EndDialog(IDOK);
     });
     panel.DoModal();
@@ -284,25 +277,23 @@ void TestReflectionOnce() {
         HWND radio = self.GetDlgItem(IDC_EXIT_PROGRAM);
         counted.SubclassWindow(radio);
         SendMessageA(radio, BM_CLICK, 0, 0);
-        Check(counted.commands == 1, "a command the dialog declines reaches its control once (%d)", counted.commands);
-        Check(self.clicks == 1, "and the dialog once (%d)", self.clicks);
+        CHECK(counted.commands == 1, "a command the dialog declines reaches its control once (%d)", counted.commands);
+        CHECK(self.clicks == 1, "and the dialog once (%d)", self.clicks);
 
         HWND box = CreateWindowExA(0, "BUTTON", "check", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 5, 60, 60,
                                    14, self.m_hWnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCheckBoxId)),
                                    GetModuleHandleA(nullptr), nullptr);
         checkBox.SubclassWindow(box);
         SendMessageA(box, BM_CLICK, 0, 0);
-        Check(SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED, "check-box mode: one click checks the button");
+        CHECK(SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED, "check-box mode: one click checks the button");
         SendMessageA(box, BM_CLICK, 0, 0);
-        Check(SendMessageA(box, BM_GETCHECK, 0, 0) == BST_UNCHECKED, "check-box mode: the next click clears it");
+        CHECK(SendMessageA(box, BM_GETCHECK, 0, 0) == BST_UNCHECKED, "check-box mode: the next click clears it");
         self.EndDialog(IDOK);
     });
     dialog.DoModal();
 }
 
-}  // namespace
-
-int main() {
+SCENARIO(framework) {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
     TestNestedQuit();
@@ -310,5 +301,6 @@ int main() {
     TestDialogColours();
     TestSkinButton();
     TestReflectionOnce();
-    return CheckResult();
 }
+
+}  // namespace

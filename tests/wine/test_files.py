@@ -1,5 +1,8 @@
-"""File helpers of the Python Wine tests: whole files in and out of the prefix's drive."""
+"""File helpers of the Python Wine tests: whole files in and out of the prefix's drive, and the
+profile file format (100-byte slots, slot 0 "IndexNum=%d", NUL-terminated code page 936 text)."""
 import os
+
+SLOT = 100
 
 
 def read(path):
@@ -12,3 +15,9 @@ def write(path, data):
     os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "wb") as f:
         f.write(data)
+
+
+def slot_texts(data):
+    """The text of every slot, up to its NUL."""
+    return [data[k:k + SLOT].split(b"\0", 1)[0].decode("gbk", "replace") for k in range(0, len(data), SLOT)]
+

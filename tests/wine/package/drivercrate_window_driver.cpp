@@ -1,33 +1,33 @@
-// Drives the window of DriverCrate.exe (started without arguments by the
-// test script): "check" finds it, checks its look and controls and presses
-// the backup button; "close" closes it. Usage: drivercrate_window_driver check|close
-#include <windows.h>
+// Drives the window of DriverCrate.exe (started without arguments by the test script):
+// "check" finds it, checks its look and controls and presses the backup button; "close"
+// closes it. Usage: drivercrate_window_driver check|close
+#include "wine_test.h"
 
 #include <cstring>
 
-#include "wine_check.h"
+#include "resource.h"
 
 namespace {
 
 const char kTitle[] = "驱动备份还原";
-const int kBackup = 1001, kRestore = 1002, kStatus = 1003;
 
-HWND WaitForWindow(DWORD ms) {
-    for (DWORD waited = 0; waited < ms; waited += 100) {
-        HWND window = FindWindowA(nullptr, kTitle);
-        if (window && IsWindowVisible(window))
-            return window;
-        Pump(100);
-    }
-    return nullptr;
+HWND WaitForWindow() {
+    HWND window = nullptr;
+    WaitUntil([&window] {
+        window = FindWindowA(nullptr, kTitle);
+        return window && IsWindowVisible(window);
+    }, 15000);
+    REQUIRE(window && IsWindowVisible(window), "window \"%s\" shown", kTitle);
+    return window;
 }
 
-void CheckWindow(HWND window) {
+SCENARIO(check) {
+    HWND window = WaitForWindow();
     char text[64] = {};
-    GetDlgItemTextA(window, kBackup, text, sizeof text);
-    Check(std::strcmp(text, "备份驱动") == 0, "backup button \"%s\"", text);
-    GetDlgItemTextA(window, kRestore, text, sizeof text);
-    Check(std::strcmp(text, "还原驱动") == 0, "restore button \"%s\"", text);
+    GetDlgItemTextA(window, IDC_BACKUP, text, sizeof text);
+    CHECK(std::strcmp(text, "备份驱动") == 0, "backup button \"%s\"", text);
+    GetDlgItemTextA(window, IDC_RESTORE, text, sizeof text);
+    CHECK(std::strcmp(text, "还原驱动") == 0, "restore button \"%s\"", text);
 
     // The dialog paints its background in the panel's grey.
     HDC screen = GetDC(nullptr);
@@ -37,22 +37,14 @@ void CheckWindow(HWND window) {
     ClientToScreen(window, &corner);
     COLORREF colour = GetPixel(screen, corner.x, corner.y);
     ReleaseDC(nullptr, screen);
-    Check(colour == RGB(222, 222, 222), "background RGB(%d,%d,%d)", GetRValue(colour), GetGValue(colour),
+    CHECK(colour == RGB(222, 222, 222), "background RGB(%d,%d,%d)", GetRValue(colour), GetGValue(colour),
           GetBValue(colour));
 
-    SendMessageA(GetDlgItem(window, kBackup), BM_CLICK, 0, 0);
-    GetDlgItemTextA(window, kStatus, text, sizeof text);
-    Check(std::strcmp(text, "驱动备份完成。") == 0, "status after the backup button \"%s\"", text);
+    SendMessageA(GetDlgItem(window, IDC_BACKUP), BM_CLICK, 0, 0);
+    GetDlgItemTextA(window, IDC_STATUS, text, sizeof text);
+    CHECK(std::strcmp(text, "驱动备份完成。") == 0, "status after the backup button \"%s\"", text);
 }
+
+SCENARIO(close) { PostMessageA(WaitForWindow(), WM_COMMAND, IDCANCEL, 0); }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    HWND window = WaitForWindow(15000);
-    Check(window != nullptr, "window \"%s\" shown", kTitle);
-    if (window && argc == 2 && std::strcmp(argv[1], "check") == 0)
-        CheckWindow(window);
-    else if (window)
-        PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
-    return CheckResult();
-}

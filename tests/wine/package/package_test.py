@@ -14,7 +14,7 @@ import unittest
 import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from test_files import read, write  # noqa: E402 (tests/wine)
+from test_files import read, slot_texts, write  # noqa: E402 (tests/wine)
 
 PACKAGE = None
 WINDOW_DRIVER = None
@@ -40,10 +40,6 @@ def built_files():
 
 def temp_files():
     return glob.glob(os.path.join(KEST, "**", "*.tmp"), recursive=True)
-
-
-def slots(data):
-    return [data[k:k + 100].split(b"\0", 1)[0].decode("gbk") for k in range(0, len(data), 100)]
 
 
 class Twsysh(unittest.TestCase):
@@ -81,10 +77,10 @@ class Twsysh(unittest.TestCase):
 
     def test_templates(self):
         settings = read(os.path.join(PACKAGE, "kest", "data", "wispdata.dat"))
-        self.assertEqual(slots(settings), ["IndexNum=3", "Backup0=000", "IsRepair=000", "SignRun=000"])
+        self.assertEqual(slot_texts(settings), ["IndexNum=3", "Backup0=000", "IsRepair=000", "SignRun=000"])
         index = read(os.path.join(PACKAGE, "kest", "data", "bkinfo.dat"))
         self.assertEqual(len(index), 3100)
-        lines = slots(index)
+        lines = slot_texts(index)
         self.assertEqual(lines[0], "IndexNum=0")
         self.assertEqual(lines[1:16], [""] * 15)
         self.assertEqual(lines[16:], ["1000-1-%d\t0\t0" % k for k in range(16, 31)])

@@ -31,7 +31,9 @@ import subprocess
 import sys
 import tempfile
 
-SLOT = 100
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from test_files import read, slot_texts  # noqa: E402 (tests/wine)
+
 PROGRAM_FOLDER = "C:\\Program Files\\Tarwen"
 RUN_KEY = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"
 USER_RUN_KEY = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"
@@ -226,9 +228,7 @@ def read_slots(path):
     """The entry lines of a profile file (slot 0 "IndexNum=%d"), or None when the file is missing."""
     if not os.path.isfile(path):
         return None
-    with open(path, "rb") as f:
-        data = f.read()
-    texts = [data[i:i + SLOT].split(b"\0", 1)[0].decode("gbk", "replace") for i in range(0, len(data), SLOT)]
+    texts = slot_texts(read(path))
     if not texts or not texts[0].startswith("IndexNum="):
         return []
     count = int(texts[0][9:] or 0)
