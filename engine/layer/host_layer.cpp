@@ -33,6 +33,7 @@ struct HostState {
   std::string* console = nullptr;
   HostFault fault = HostFault::kNone;
   long faultAt = 0;
+  long faultCount = 0;
   long operations = 0;
   std::set<int> openFiles;
   bool recording = false;
@@ -48,7 +49,10 @@ HostState& State() {
 HostFault CountOperation() {
   HostState& state = State();
   ++state.operations;
-  if (state.fault == HostFault::kNone || state.operations != state.faultAt) return HostFault::kNone;
+  if (state.fault == HostFault::kNone || state.operations < state.faultAt ||
+      state.operations >= state.faultAt + state.faultCount) {
+    return HostFault::kNone;
+  }
   return state.fault;
 }
 
@@ -231,9 +235,10 @@ void HostLayerSetDate(int year, int month, int day) {
 
 void HostLayerSetConsole(std::string* capture) { State().console = capture; }
 
-void HostLayerSetFault(HostFault mode, long at) {
+void HostLayerSetFault(HostFault mode, long at, long count) {
   State().fault = mode;
   State().faultAt = at;
+  State().faultCount = count;
   State().operations = 0;
 }
 

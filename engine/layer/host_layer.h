@@ -20,8 +20,8 @@ void HostLayerSetDate(int year, int month, int day);
 void HostLayerSetConsole(std::string* capture);
 
 // Fault injection. File operations (create, read, write, size, flush,
-// delete, rename) are counted from 1; the operation numbered `at` misbehaves
-// as the mode says. A power cut is not a fault of one operation: see
+// delete, rename) are counted from 1; the `count` operations from the one
+// numbered `at` on misbehave as the mode says. A power cut is not a fault of one operation: see
 // host_crash.h.
 enum class HostFault {
   kNone,
@@ -29,7 +29,7 @@ enum class HostFault {
   kShortRead,   // a read delivers half of what it could
   kDiskFull,    // a write stores half of its bytes, then reports failure
 };
-void HostLayerSetFault(HostFault mode, long at);
+void HostLayerSetFault(HostFault mode, long at, long count = 1);
 // How many file operations have been counted since the last HostLayerSetFault.
 long HostLayerOperationCount();
 

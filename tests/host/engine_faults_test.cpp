@@ -9,6 +9,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <functional>
 #include <iterator>
 #include <random>
 #include <set>
@@ -80,18 +81,22 @@ void Installed(TestDrive& drive, int days) {
 
 void RestoreRequested(TestDrive& drive) {
   Installed(drive, 3);
-  drive.Write(kUserHive.log, "log of the user's own hive");
   drive.Write(kUserHive.prepared, BuildHive(3 * 4096));
   Request(drive, "111");
+}
+
+void RestoreRequestedWithLog(TestDrive& drive) {
+  RestoreRequested(drive);
+  drive.Write(kUserHive.log, "log of the user's own hive");
 }
 
 const Scenario kScenarios[] = {
     {"first snapshot", 1, [](TestDrive& d) { d.Install(); }},
     {"snapshot that rotates the index", 41, [](TestDrive& d) { Installed(d, 40); }},
-    {"restore", 4, RestoreRequested},
+    {"restore", 4, RestoreRequestedWithLog},
     {"restore over an earlier restore", 4,
      [](TestDrive& d) {
-       RestoreRequested(d);
+       RestoreRequestedWithLog(d);
        d.Write(kUserHive.saved, "hive from before an earlier restore");
        d.Write(kUserHive.savedLog, "its log");
      }},
@@ -164,23 +169,26 @@ std::string Difference(const std::map<std::string, Bytes>& actual, const std::ma
 
 class Invariants {
  public:
-  Invariants(const TestDrive& start, const Scenario& scenario) : m_before(start.Files()) {
+  Invariants(const TestDrive& start, const std::string& name, int day) : m_before(start.Files()) {
     TestDrive drive;
     drive.CopyFrom(start);
     drive.Boot(2027, 1, 1);
     FinishPendingSnapshots();
     m_indexes = {IndexLines(m_before), IndexLines(drive.Files())};
-    BootOn(drive, scenario.day);
+    BootOn(drive, day);
     m_sameDay = drive.Files();
     m_indexes.push_back(IndexLines(m_sameDay));
-    BootOn(drive, scenario.day + 1);
+    BootOn(drive, day + 1);
     m_nextDay = drive.Files();
     for (const HiveRequest& request : kRequests) {
       Expected expected;
       expected.request = SettingValue(m_before.at(kSettings), request.key);
       expected.start = Get(m_before, request.hive);
       expected.end = Get(m_sameDay, request.hive);
-      expected.own = expected.request == "222" ? Get(m_before, request.saved) : expected.start;
+      // The hive to keep whole: the one a clean boot moves aside or keeps in place.
+      expected.own = expected.request == "222" || (expected.request == "111" && expected.end != expected.start)
+                         ? Get(m_sameDay, request.saved)
+                         : expected.start;
       expected.refusable = SettingValue(m_sameDay.at(kSettings), request.key) == "000" && expected.end == expected.start;
       m_expected.push_back(expected);
       for (const auto& [hive, log] : {std::pair(request.hive, request.log), std::pair(request.saved, request.savedLog)}) {
@@ -190,7 +198,7 @@ class Invariants {
         m_userHives.insert(hive);
       }
     }
-    CheckClean(drive, std::string(scenario.name) + ", the clean boots themselves");
+    CheckClean(drive, name + ", the clean boots themselves");
   }
 
   // In every state, cut off or faulted: one whole copy of the replaced hive
@@ -351,7 +359,7 @@ TEST(FaultTest, EveryCrashStateOfEveryBootRecovers) {
   for (const Scenario& scenario : kScenarios) {
     TestDrive start;
     scenario.prepare(start);
-    const Invariants invariants(start, scenario);
+    const Invariants invariants(start, scenario.name, scenario.day);
     HostBootRecord record = RecordBoot(start, scenario.day);
     if (std::string(scenario.name) == "snapshot that rotates the index") flushes = record.Flushes();
     std::mt19937 random(19);
@@ -385,7 +393,7 @@ TEST(FaultTest, TwoFaultsAcrossTwoBoots) {
   for (const Scenario& scenario : kScenarios) {
     TestDrive start;
     scenario.prepare(start);
-    const Invariants invariants(start, scenario);
+    const Invariants invariants(start, scenario.name, scenario.day);
     HostBootRecord record = RecordBoot(start, scenario.day);
     std::mt19937 random(23);
     for (long at = 0; at <= record.Operations(); ++at) {
@@ -437,6 +445,221 @@ TEST(FaultTest, TwoFaultsAcrossTwoBoots) {
   }
   printf("runs of two faults: %ld\n", runs);
   RecordProperty("runs", static_cast<int>(runs));
+}
+
+// The faults found in the field and by hand, each with the start state that
+// shows it and what must hold right after the boot; the checker's
+// invariants are checked after two clean boots that follow.
+enum class Fault {
+  kNone,
+  kEachFailure,         // every operation of the boot fails in turn
+  kEachPairOfFailures,  // every two operations in a row fail in turn
+  kCutAtTheEnd,         // a power cut after the boot, each extreme of what it keeps
+};
+
+struct FieldFault {
+  const char* name;
+  int day;
+  std::function<void(TestDrive&)> prepare;
+  Fault fault;
+  std::function<void(const TestDrive& start, const TestDrive& after, std::string where)> check;
+};
+
+void ExpectUnchanged(const TestDrive& start, const TestDrive& after, const std::string& name, const std::string& where) {
+  EXPECT_EQ(after.Exists(name), start.Exists(name)) << where << ": " << name;
+  EXPECT_EQ(after.Read(name), start.Read(name)) << where << ": " << name;
+}
+
+std::string Setting(const TestDrive& drive, const char* key) { return SettingValue(drive.Read(kSettings), key); }
+
+// A slot of the pending record: it names a day (0) and a dropped snapshot (1).
+std::string PendingSlot(const TestDrive& drive, int slot) {
+  return SlotText(drive.Read("WINDOWS/twsafe/bkinfo.jnl"), slot);
+}
+
+void RestoreOverSaved(TestDrive& d, const Bytes& hive) {
+  RestoreRequested(d);
+  d.Write(kUserHive.saved, "the user's own hive");
+  d.Write(kUserHive.hive, hive);
+}
+
+const Bytes kPrepared = BuildHive(3 * 4096);
+
+const FieldFault kFieldFaults[] = {
+    {"one failed open of the user hive beside an earlier restore's saved hive", 4,
+     [](TestDrive& d) {
+       RestoreRequested(d);
+       d.Write(kUserHive.saved, "hive of an earlier restore");
+     },
+     Fault::kEachFailure,
+     [](const TestDrive& start, const TestDrive& after, std::string where) {
+       Bytes own = start.Read(kUserHive.hive);
+       EXPECT_TRUE(after.Read(kUserHive.hive) == own || after.Read(kUserHive.saved) == own) << where;
+     }},
+    {"a listed day file cut short", 40,
+     [](TestDrive& d) {
+       Installed(d, 40);
+       Bytes day = d.Read("WINDOWS/twsafe/20270210.xff");
+       d.Write("WINDOWS/twsafe/20270210.xff", day.substr(0, day.size() - 100));
+     },
+     Fault::kNone,
+     [](const TestDrive& start, const TestDrive& after, std::string where) {
+       ExpectUnchanged(start, after, kIndex, where);
+       EXPECT_EQ(after.List("WINDOWS/twsafe"), start.List("WINDOWS/twsafe")) << where;
+     }},
+    {"a power cut after a snapshot that rotates the index", 41, [](TestDrive& d) { Installed(d, 40); },
+     Fault::kCutAtTheEnd, nullptr},
+    {"a power cut after a restore", 4, RestoreRequested, Fault::kCutAtTheEnd,
+     [](const TestDrive&, const TestDrive& after, std::string where) {
+       if (Setting(after, "IsRepair") == "000") EXPECT_EQ(after.Read(kUserHive.hive), kPrepared) << where;
+     }},
+    {"a pending record that fails to open, or to settle", 22,
+     [](TestDrive& d) {
+       Installed(d, 21);
+       d.Write("WINDOWS/twsafe/20261231.xff", "a snapshot that left the index");
+       d.Write("WINDOWS/twsafe/bkinfo.jnl", Bytes(100, '\0') + "2026-12-31" + Bytes(90, '\0'));
+     },
+     Fault::kEachFailure,
+     [](const TestDrive&, const TestDrive& after, std::string where) {
+       if (PendingSlot(after, 1) == "2026-12-31") EXPECT_FALSE(after.Exists("WINDOWS/twsafe/20270123.xff")) << where;
+     }},
+    {"a leftover pending record of a day cut off before", 23, kScenarios[5].prepare, Fault::kEachFailure,
+     [](const TestDrive&, const TestDrive& after, std::string where) {
+       if (PendingSlot(after, 0) == "2027-1-23") EXPECT_FALSE(after.Exists("WINDOWS/twsafe/20270124.xff")) << where;
+     }},
+    {"a log beside the user hive", 4, RestoreRequestedWithLog, Fault::kNone,
+     [](const TestDrive& start, const TestDrive& after, std::string where) {
+       EXPECT_FALSE(after.Exists(kUserHive.log)) << where;
+       EXPECT_EQ(after.Read(kUserHive.savedLog), start.Read(kUserHive.log)) << where;
+     }},
+    {"two failures in a row in a restore", 4, RestoreRequested, Fault::kEachPairOfFailures,
+     [](const TestDrive&, const TestDrive& after, std::string where) {
+       EXPECT_TRUE(after.Exists(kUserHive.hive)) << where << ": the user hive is missing";
+       if (after.Read(kUserHive.hive) != kPrepared) EXPECT_EQ(Setting(after, "IsRepair"), "111") << where;
+     }},
+    {"a user hive cut short from the hive to restore", 4,
+     [](TestDrive& d) { RestoreOverSaved(d, kPrepared.substr(0, 5000)); }, Fault::kNone,
+     [](const TestDrive&, const TestDrive& after, std::string where) {
+       EXPECT_EQ(after.Read(kUserHive.saved), "the user's own hive") << where;
+       EXPECT_EQ(after.Read(kUserHive.hive), kPrepared) << where;
+     }},
+    {"a user hive cut short from the saved hive", 4,
+     [](TestDrive& d) { RestoreOverSaved(d, "the user's own"); }, Fault::kNone,
+     [](const TestDrive&, const TestDrive& after, std::string where) {
+       EXPECT_EQ(after.Read(kUserHive.saved), "the user's own hive") << where;
+     }},
+    {"a user hive equal to the saved hive", 4,
+     [](TestDrive& d) { RestoreOverSaved(d, "the user's own hive"); }, Fault::kNone,
+     [](const TestDrive&, const TestDrive& after, std::string where) {
+       EXPECT_EQ(after.Read(kUserHive.saved), "the user's own hive") << where;
+       EXPECT_EQ(after.Read(kUserHive.hive), kPrepared) << where;
+     }},
+    {"a user hive equal to the hive to restore", 4, [](TestDrive& d) { RestoreOverSaved(d, kPrepared); },
+     Fault::kNone,
+     [](const TestDrive&, const TestDrive& after, std::string where) {
+       EXPECT_EQ(after.Read(kUserHive.saved), "the user's own hive") << where;
+       EXPECT_EQ(Setting(after, "IsRepair"), "000") << where;
+     }},
+    {"a hive to restore that is no sound hive", 4,
+     [](TestDrive& d) {
+       RestoreRequested(d);
+       d.Write(kUserHive.prepared, kPrepared.substr(0, 2 * 4096));
+     },
+     Fault::kNone,
+     [](const TestDrive& start, const TestDrive& after, std::string where) {
+       ExpectUnchanged(start, after, kUserHive.hive, where);
+       ExpectUnchanged(start, after, kUserHive.saved, where);
+       EXPECT_EQ(Setting(after, "IsRepair"), "000") << where << ": refused";
+     }},
+    {"a day file with bytes after its four sections", 3,
+     [](TestDrive& d) {
+       Installed(d, 3);
+       d.Write("WINDOWS/twsafe/20270104.xff", d.Read("WINDOWS/twsafe/20270104.xff") + "trailing");
+     },
+     Fault::kNone,
+     [](const TestDrive& start, const TestDrive& after, std::string where) {
+       Bytes day = start.Read("WINDOWS/twsafe/20270104.xff");
+       EXPECT_EQ(after.Read("WINDOWS/twsafe/20270104.xff"), day.substr(0, day.size() - 8)) << where;
+       ExpectUnchanged(start, after, kIndex, where);
+     }},
+    {"an undo whose copy fails (a folder where the copy goes)", 4,
+     [](TestDrive& d) {
+       kScenarios[4].prepare(d);
+       d.Write(kUser + "TWHIVE.TMP/x", "");
+     },
+     Fault::kNone,
+     [](const TestDrive& start, const TestDrive& after, std::string where) {
+       ExpectUnchanged(start, after, kUserHive.hive, where);
+       EXPECT_EQ(Setting(after, "IsRepair"), "000") << where;
+     }},
+    {"a userpath that leads out of the drive", 4,
+     [](TestDrive& d) {
+       RestoreRequested(d);
+       d.Write("outside/user1/NTUSER.DAT", "a hive outside the drive");
+       std::string drive = d.drive().substr(d.drive().rfind('/') + 1);
+       d.Write(kSettings, ProfileFile(2, {"userpath=\\??\\C:\\..\\" + drive + "\\outside\\user1", "IsRepair=111"}));
+     },
+     Fault::kNone,
+     [](const TestDrive& start, const TestDrive& after, std::string where) {
+       EXPECT_EQ(after.List("outside/user1"), start.List("outside/user1")) << where;
+       EXPECT_EQ(after.List("WINDOWS/twsafe"), start.List("WINDOWS/twsafe")) << where << ": a snapshot read outside";
+       EXPECT_EQ(Setting(after, "IsRepair"), "111") << where;
+     }},
+};
+
+TEST(FaultTest, FaultsFoundInTheField) {
+  for (const FieldFault& row : kFieldFaults) {
+    TestDrive start;
+    row.prepare(start);
+    const Invariants invariants(start, row.name, row.day);
+    std::vector<std::pair<std::string, std::function<void(TestDrive&)>>> runs;
+    if (row.fault == Fault::kNone) {
+      runs.push_back({"", [&](TestDrive& d) {
+                        d.CopyFrom(start);
+                        BootOn(d, row.day);
+                      }});
+    }
+    if (row.fault == Fault::kEachFailure || row.fault == Fault::kEachPairOfFailures) {
+      TestDrive counted;
+      counted.CopyFrom(start);
+      HostLayerSetFault(HostFault::kNone, 0);
+      BootOn(counted, row.day);
+      for (long at = 1, operations = HostLayerOperationCount(); at <= operations; ++at) {
+        runs.push_back({", failing at operation " + std::to_string(at), [&row, &start, at](TestDrive& d) {
+                          d.CopyFrom(start);
+                          d.Boot(2027, 1, 1);
+                          HostLayerSetFault(HostFault::kFail, at, row.fault == Fault::kEachPairOfFailures ? 2 : 1);
+                          BootOn(d, row.day);
+                          HostLayerSetFault(HostFault::kNone, 0);
+                        }});
+      }
+    }
+    if (row.fault == Fault::kCutAtTheEnd) {
+      auto record = std::make_shared<HostBootRecord>(RecordBoot(start, row.day));
+      long end = record->Operations();
+      for (long metadata : {record->MetadataForced(end), record->MetadataMade(end)}) {
+        for (bool pages : {false, true}) {
+          std::vector<HostPage> unflushed = pages ? record->UnflushedPages(end) : std::vector<HostPage>();
+          HostCrash crash{end, metadata, std::set<HostPage>(unflushed.begin(), unflushed.end())};
+          runs.push_back({", cut keeping " + std::to_string(metadata) + " metadata operations and " +
+                              std::to_string(crash.pages.size()) + " pages",
+                          [record, crash](TestDrive& d) { record->Build(crash, d.drive()); }});
+        }
+      }
+    }
+    for (const auto& [how, boot] : runs) {
+      std::string where = row.name + how;
+      TestDrive drive;
+      boot(drive);
+      if (row.check) row.check(start, drive, where);
+      invariants.CheckAlways(drive, where, true);
+      BootOn(drive, row.day);
+      BootOn(drive, row.day + 1);
+      invariants.CheckAlways(drive, where + ", then two clean boots", true);
+      invariants.CheckClean(drive, where + ", then two clean boots");
+      if (::testing::Test::HasFailure()) return;
+    }
+  }
 }
 
 }  // namespace
