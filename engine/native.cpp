@@ -21,23 +21,24 @@ const TwChar* const kSystemHives[] = {
 constexpr uint32_t kChunkSize = 1024;
 constexpr size_t kNarrowPathSize = 256;
 
-// A drive path as userpath holds it: "\??\", a drive, then folders, none of
-// them empty, "." or "..".
+// A drive path as userpath holds it: "\??\", a drive letter and ":", then
+// folders, none of them "." or "..", which could lead out of the drive. The
+// text is code page 936: a trail byte may look like a backslash.
 bool IsPlainDrivePath(const char* path) {
   if (strncmp(path, "\\??\\", 4) != 0) return false;
-  const char* drive = path + 4;
-  if (!((drive[0] >= 'A' && drive[0] <= 'Z') || (drive[0] >= 'a' && drive[0] <= 'z')) || drive[1] != ':' ||
-      (drive[2] != '\\' && drive[2] != '\0')) {
-    return false;
+  char letter = static_cast<char>(path[4] | 0x20);
+  if (letter < 'a' || letter > 'z' || path[5] != ':') return false;
+  const char* component = path + 6;
+  for (const char* c = component;; ++c) {
+    if (*c == '\\' || *c == '\0') {
+      size_t length = static_cast<size_t>(c - component);
+      if ((length == 1 || length == 2) && strncmp(component, "..", length) == 0) return false;
+      if (*c == '\0') return true;
+      component = c + 1;
+    } else if (static_cast<unsigned char>(*c) >= 0x81 && static_cast<unsigned char>(*c) <= 0xFE && c[1]) {
+      ++c;  // a lead byte and its trail byte
+    }
   }
-  for (const char* component = drive + 2; *component;) {
-    ++component;  // past the backslash
-    size_t length = 0;
-    while (component[length] && component[length] != '\\') ++length;
-    if (length == 0 || (component[0] == '.' && (length == 1 || (length == 2 && component[1] == '.')))) return false;
-    component += length;
-  }
-  return true;
 }
 
 // Reads userpath from the open settings file. False when it is absent.

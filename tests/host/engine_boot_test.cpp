@@ -360,3 +360,23 @@ TEST_F(BootTest, AFailedRestoreCopyPutsTheOldHiveBack) {
 }
 
 }  // namespace
+
+// userpath leads only into folders of a drive; a cp936 trail byte that looks
+// like a backslash separates nothing.
+TEST(UserPathTest, OnlyPlainDrivePathsAreFollowed) {
+  struct Row {
+    const char* userpath;
+    bool followed;
+  } rows[] = {
+      {"\\??\\C:\\Documents*and*Settings\\user1", true}, {"\\??\\d:\\profiles\\...\\x", true},
+      {"\\??\\C:\\Documents*and*Settings\\..\\..", false}, {"\\??\\C:\\.\\user1", false},
+      {"\\SystemRoot\\..\\user1", false},                  {"\\??\\UNC\\server\\share", false},
+      {"\\??\\C:\\\x81\\..\\user1", true},                 {"\\??\\C:\\\x81\\\\..", false},
+  };
+  TestDrive drive;
+  drive.Boot(2026, 3, 5);
+  for (const Row& row : rows) {
+    TwChar path[384];
+    EXPECT_EQ(BuildUserFilePath(row.userpath, "NTUSER.DAT", path), row.followed) << row.userpath;
+  }
+}
