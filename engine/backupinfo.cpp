@@ -260,7 +260,17 @@ IndexUpdate WriteNewIndex(TwHandle index, const char* AddDate, TBackupItem* drop
   return update;
 }
 
-IndexUpdate RecordSnapshot(const char* AddDate);
+// The whole update for a snapshot that is already whole on the disk.
+IndexUpdate RecordSnapshot(const char* AddDate) {
+  TBackupItem dropped;
+  IndexUpdate update = PrepareIndexUpdate(AddDate, &dropped);
+  if (update != IndexUpdate::kRecorded) return update;
+  if (!RecordPendingSnapshot(AddDate, dropped.Date)) {
+    AbandonIndexUpdate();
+    return IndexUpdate::kFailed;
+  }
+  return CommitIndexUpdate() ? IndexUpdate::kRecorded : IndexUpdate::kFailed;
+}
 
 // Settles a pending day that an interrupted update left: when its file is
 // whole it is recorded now (a day file stands only once it is whole on the
@@ -276,11 +286,10 @@ bool SettlePendingDay(const char* day) {
     whole = SnapshotIsWhole(snapshot);
     LayerCloseFile(snapshot);
   }
-  IndexUpdate update = whole ? RecordSnapshot(day) : IndexUpdate::kRefused;
-  switch (update) {
+  switch (whole ? RecordSnapshot(day) : IndexUpdate::kRefused) {
     case IndexUpdate::kListed: return ClearPendingSnapshots();
     case IndexUpdate::kRecorded: return FindFile(kPendingPath) == FileStatus::kNotFound;
-    case IndexUpdate::kRefused: return RemoveFile(path) && ClearPendingSnapshots();
+    case IndexUpdate::kRefused: return RemoveFile(path) && ClearPendingSnapshots();  // no line would ever name it
     case IndexUpdate::kFailed: return false;
   }
   return false;
@@ -346,22 +355,6 @@ bool CommitIndexUpdate() {
 }
 
 void AbandonIndexUpdate() { RemoveFile(kNewIndexPath); }
-
-namespace {
-
-// The whole update for a snapshot that is already whole on the disk.
-IndexUpdate RecordSnapshot(const char* AddDate) {
-  TBackupItem dropped;
-  IndexUpdate update = PrepareIndexUpdate(AddDate, &dropped);
-  if (update != IndexUpdate::kRecorded) return update;
-  if (!RecordPendingSnapshot(AddDate, dropped.Date)) {
-    AbandonIndexUpdate();
-    return IndexUpdate::kFailed;
-  }
-  return CommitIndexUpdate() ? IndexUpdate::kRecorded : IndexUpdate::kFailed;
-}
-
-}  // namespace
 
 bool HandleBackupInfo(const char* AddDate) {
   IndexUpdate update = RecordSnapshot(AddDate);

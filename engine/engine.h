@@ -109,13 +109,13 @@ bool FinishPendingSnapshots();
 
 // ---- native: console, file primitives, the boot passes ---------------------
 
-
 constexpr size_t kHeapPathUnits = 128;  // a path block of 256 bytes
 constexpr size_t kWidePathUnits = 384;  // a widened path of 768 bytes
 
 void DisplayString(const TwChar* pString);
 bool OpenFile(const TwChar* FileName, TwHandle* FileHandle, uint32_t disposition);
 bool MyCopyFile(const TwChar* SourceFile, TwHandle hFileTarget);
+// Copies the source into a new target and makes the copy durable.
 bool MyMoveFile(const TwChar* SourceFile, const TwChar* TargetFile);
 // Copies size bytes from source's position to target's position in pieces of
 // 1024 bytes. False at the first read or write that falls short.
@@ -138,12 +138,12 @@ bool HandleRepairNtuser();
 
 // Builds the wide path of a file in the user's profile folder from the
 // userpath value (spaces stored as "*"). False when it does not fit, or when
-// userpath is not a plain drive path ("\??\C:\folder...", no "." or ".."
-// and no empty component), which could lead out of the drive.
+// userpath is no plain drive path ("\??\", a drive, folders none of which is
+// "." or ".."), which could lead out of the drive.
 bool BuildUserFilePath(const char* userpath, const char* fileName, TwChar* out);
 
-// What the entry does between creating its heap and terminating: the settings
-// presence test, the snapshot pass and the restore pass.
+// What the entry does before it terminates: the settings presence test, the
+// snapshot pass and the restore pass.
 void RunBootPasses();
 
 // ---- hive_request: putting a hive in place ---------------------------------
@@ -163,7 +163,8 @@ struct HiveFiles {
 // Carries out request ("111": the prepared hive in place, the hive it
 // replaces kept as the saved hive, each hive with its log; "222": a copy of
 // the saved hive back in place; anything else: nothing), and sets the
-// settings key to "000" once it is done or refused as unsafe. At every
+// settings key to "000" once it is done, refused as unsafe, or an undo whose
+// copy failed left the hive in place as it was. At every
 // instant, power cuts included, one whole copy of the hive the request
 // replaces stands as the hive or as the saved hive, and no log lies beside a
 // hive it does not belong to. True when nothing was asked or it was done.

@@ -3,15 +3,16 @@
 // system, or a test's temporary folder). Names are looked up case-insensitively,
 // component by component, as Windows does. The partition is nobody's to vouch
 // for and this may run as root: no symbolic link beneath the drive or Windows
-// folder is ever followed; a link counts as a missing file or folder.
+// folder is ever followed; a link is neither a file nor a missing one (an
+// operation on it fails as on something that cannot be opened).
 #include "host_layer.h"
 
 #include <dirent.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <iconv.h>
 #include <stdio.h>
 #include <string.h>
-#include <errno.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>

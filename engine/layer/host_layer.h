@@ -66,7 +66,7 @@ class HostPlace {
 
 // Walks relative (components joined by separator) down from root, matching
 // each component case-insensitively, and never through a symbolic link: a
-// folder on the way that is a link counts as missing. Components ".", ".."
+// folder on the way that is a link is not walked through. Components ".", ".."
 // and empty ones are refused. Only root itself may be a link. False when the
 // place cannot be reached; errno is then ENOENT when a folder on the way is
 // missing.
