@@ -264,20 +264,17 @@ std::string NamedFile(const std::string& line) {
   return std::string("WINDOWS/twsafe/") + name;
 }
 
-// The first difference between two drives, or "".
+// The files in which two drives differ.
 std::string Difference(const std::map<std::string, Bytes>& actual, const std::map<std::string, Bytes>& expected) {
-  for (const auto& [name, bytes] : expected) {
-    auto found = actual.find(name);
-    if (found == actual.end()) return name + " missing";
-    if (found->second != bytes) {
-      size_t at = std::mismatch(bytes.begin(), bytes.end(), found->second.begin(), found->second.end()).first - bytes.begin();
-      return name + " differs from byte " + std::to_string(at);
-    }
+  std::set<std::string> names;
+  for (const auto* drive : {&actual, &expected}) {
+    for (const auto& entry : *drive) names.insert(entry.first);
   }
-  for (const auto& entry : actual) {
-    if (!expected.count(entry.first)) return entry.first + " left over";
+  std::string different;
+  for (const std::string& name : names) {
+    if (!actual.count(name) || !expected.count(name) || actual.at(name) != expected.at(name)) different += name + " ";
   }
-  return "";
+  return different;
 }
 
 class Invariants {
