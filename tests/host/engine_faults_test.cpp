@@ -529,21 +529,23 @@ TEST(FaultTest, TwoFaultsAcrossTwoBoots) {
         operations = HostLayerOperationCount();
       }
       // The start state itself meets a failure, and two in a row, at every
-      // operation; the rest is sampled.
+      // operation; each state a cut leaves meets one fault and one cut.
       struct SecondFault {
         HostFault mode;  // kNone: a power cut
         long at, count;
       };
       std::vector<SecondFault> faults;
-      for (HostFault mode : {HostFault::kFail, HostFault::kShortRead, HostFault::kDiskFull}) {
-        bool every = Exhaustive() || (at == 0 && mode == HostFault::kFail);
-        for (long op = 1; op <= operations; ++op) {
-          if (every || random() % operations == 0) faults.push_back({mode, op, 1});
-          if (every && mode == HostFault::kFail) faults.push_back({mode, op, 2});
+      const HostFault kModes[] = {HostFault::kFail, HostFault::kShortRead, HostFault::kDiskFull};
+      for (long op = 1; op <= operations; ++op) {
+        for (HostFault mode : kModes) {
+          if (Exhaustive() || (at == 0 && mode == HostFault::kFail)) faults.push_back({mode, op, 1});
         }
+        if (Exhaustive() || at == 0) faults.push_back({HostFault::kFail, op, 2});
       }
-      for (long op = 0; op <= second.Operations(); ++op) {
-        if (Exhaustive() || random() % (second.Operations() + 1) == 0) faults.push_back({HostFault::kNone, op, 0});
+      for (long op = 0; Exhaustive() && op <= second.Operations(); ++op) faults.push_back({HostFault::kNone, op, 0});
+      if (!Exhaustive()) {
+        faults.push_back({kModes[random() % 3], 1 + static_cast<long>(random() % operations), 1});
+        faults.push_back({HostFault::kNone, static_cast<long>(random() % (second.Operations() + 1)), 0});
       }
       for (const auto& [mode, op, count] : faults) {
         ++runs;
