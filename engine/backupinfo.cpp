@@ -11,7 +11,6 @@ const TwChar kIndexPath[] = TW_TEXT("\\SystemRoot\\twsafe\\bkinfo.dat");
 // The new index is written here and renamed over the index when whole.
 const TwChar kNewIndexPath[] = TW_TEXT("\\SystemRoot\\twsafe\\bkinfo.tmp");
 const TwChar kPendingPath[] = TW_TEXT("\\SystemRoot\\twsafe\\bkinfo.jnl");
-constexpr size_t kHeapPathUnits = 128;  // a 256-byte path block
 
 void CopyField(char* field, size_t width, const char* text) {
   size_t length = strlen(text);
@@ -107,11 +106,6 @@ bool WriteIndexNum(TwHandle hFile, int Num) {
   return WriteProfileSlot(hFile, 0, slot);
 }
 
-bool MakeOrderLines(TwHandle hBKInfoFile, int IndexNum, const char* AddDate) {
-  TopTier lines;
-  return ReadTopTier(hBKInfoFile, IndexNum, &lines) && WriteTopTier(hBKInfoFile, lines, AddDate);
-}
-
 bool SnapshotFileName(const char* Date, char* name, size_t size) {
   int year = 0, month = 0, day = 0;
   if (!ScanIndexDate(Date, &year, &month, &day)) return false;
@@ -122,20 +116,25 @@ bool SnapshotFileName(const char* Date, char* name, size_t size) {
 
 namespace {
 
+// The snapshot file of an index date, as a native path (kHeapPathUnits).
+// False when the date names no file.
+bool SnapshotPath(const char* date, TwChar* path) {
+  char fileName[48], name[64];
+  if (!SnapshotFileName(date, fileName, sizeof fileName)) return false;
+  TextBuilder text(name, sizeof name);
+  text.Append("\\SystemRoot\\twsafe\\").Append(fileName);
+  return text.ok() && LayerWidenText(name, path, kHeapPathUnits);
+}
+
 // Deletes the snapshot file of an index date. True when no such file is left
 // (deleted, or not there); a date that names no file leaves nothing to delete.
 bool DeleteSnapshotOfDate(const char* date) {
   char fileName[48];
   if (!SnapshotFileName(date, fileName, sizeof fileName)) return true;
-  char name[64];
-  TextBuilder text(name, sizeof name);
-  text.Append("\\SystemRoot\\twsafe\\").Append(fileName);
-
   TwHeap heap = LayerCreateHeap();
   if (!heap) return false;
   TwChar* path = static_cast<TwChar*>(LayerAllocateHeap(heap, kHeapPathUnits * sizeof(TwChar)));
-  bool gone = path && text.ok() && LayerWidenText(name, path, kHeapPathUnits) &&
-              (DeleteFile(path) || !FileExists(path));
+  bool gone = path && SnapshotPath(date, path) && RemoveFile(path);
   if (path) LayerFreeHeap(heap, path);
   LayerDestroyHeap(heap);
   return gone;
@@ -232,12 +231,23 @@ bool IndexListsDate(TwHandle hBKInfoFile, const char* Date) {
   return FindDate(hBKInfoFile, Date) != Listing::kUnlisted;
 }
 
+bool IndexIsUsable() {
+  TwHandle index;
+  if (!OpenFile(kIndexPath, &index, kDispositionOpenExisting)) return false;
+  char slot[kSlotBufferSize];
+  ReadProfileSlot(index, 0, slot);
+  LayerCloseFile(index);
+  int count = 0;
+  return ScanIndexNum(slot, &count);
+}
+
 namespace {
 
-// Writes a copy of the freshly opened index, updated, as the new index. The
-// copy keeps every byte of the index that the update does not rewrite.
+// Writes a copy of the freshly opened index, updated, as the new index, and
+// makes it durable. The copy keeps every byte of the index that the update
+// does not rewrite.
 IndexUpdate WriteNewIndex(TwHandle index, const char* AddDate, TBackupItem* dropped) {
-  DeleteFile(kNewIndexPath);  // what an interrupted update left
+  if (!RemoveFile(kNewIndexPath)) return IndexUpdate::kFailed;  // what an interrupted update left
   TwHandle copy;
   if (!OpenFile(kNewIndexPath, &copy, kDispositionCreateNew)) return IndexUpdate::kFailed;
   uint32_t size = 0;
@@ -245,8 +255,44 @@ IndexUpdate WriteNewIndex(TwHandle index, const char* AddDate, TBackupItem* drop
   IndexUpdate update = QueryCopySize(index, &size) && CopyFileBytes(index, copy, size)
                            ? UpdateIndexFile(copy, AddDate, dropped)
                            : IndexUpdate::kFailed;
+  if (update == IndexUpdate::kRecorded && !LayerFlushFile(copy)) update = IndexUpdate::kFailed;
   LayerCloseFile(copy);
   return update;
+}
+
+// The whole update for a snapshot that is already whole on the disk.
+IndexUpdate RecordSnapshot(const char* AddDate) {
+  TBackupItem dropped;
+  IndexUpdate update = PrepareIndexUpdate(AddDate, &dropped);
+  if (update != IndexUpdate::kRecorded) return update;
+  if (!RecordPendingSnapshot(AddDate, dropped.Date)) {
+    AbandonIndexUpdate();
+    return IndexUpdate::kFailed;
+  }
+  return CommitIndexUpdate() ? IndexUpdate::kRecorded : IndexUpdate::kFailed;
+}
+
+// Settles a pending day that an interrupted update left: when its file is
+// whole it is recorded now (a day file stands only once it is whole on the
+// disk); when it is cut short, or the index will never take it, it goes.
+bool SettlePendingDay(const char* day) {
+  TwChar path[kHeapPathUnits];
+  if (!SnapshotPath(day, path)) return ClearPendingSnapshots();
+  TwHandle snapshot;
+  FileStatus found = LayerCreateFile(path, kDispositionOpenExisting, &snapshot);
+  if (found == FileStatus::kFailed) return false;
+  bool whole = false;
+  if (found == FileStatus::kOk) {
+    whole = SnapshotIsWhole(snapshot);
+    LayerCloseFile(snapshot);
+  }
+  switch (whole ? RecordSnapshot(day) : IndexUpdate::kRefused) {
+    case IndexUpdate::kListed: return ClearPendingSnapshots();
+    case IndexUpdate::kRecorded: return FindFile(kPendingPath) == FileStatus::kNotFound;
+    case IndexUpdate::kRefused: return RemoveFile(path) && ClearPendingSnapshots();  // no line would ever name it
+    case IndexUpdate::kFailed: return false;
+  }
+  return false;
 }
 
 // Settles the pending record against the index as it stands: the file of the
@@ -255,7 +301,8 @@ IndexUpdate WriteNewIndex(TwHandle index, const char* AddDate, TBackupItem* drop
 // deleted. The record goes when nothing is left to settle. True then.
 bool SettlePendingSnapshots(bool recordDay) {
   TwHandle record;
-  if (!OpenFile(kPendingPath, &record, kDispositionOpenExisting)) return true;
+  FileStatus found = LayerCreateFile(kPendingPath, kDispositionOpenExisting, &record);
+  if (found != FileStatus::kOk) return found == FileStatus::kNotFound;
   char day[kSlotBufferSize], leaving[kSlotBufferSize];
   SlotRead dayRead = ReadProfileSlot(record, 0, day);
   SlotRead leavingRead = ReadProfileSlot(record, 1, leaving);
@@ -270,69 +317,67 @@ bool SettlePendingSnapshots(bool recordDay) {
   if (dayListing == Listing::kUnknown || leavingListing == Listing::kUnknown) return false;
   if (leavingListing == Listing::kUnlisted && !DeleteSnapshotOfDate(leaving)) return false;
   if (dayListing == Listing::kListed || !recordDay) return ClearPendingSnapshots();
-
-  // The new day's file: recorded now when whole, deleted when cut short.
-  char fileName[48], name[64];
-  TwChar path[kHeapPathUnits];
-  TextBuilder text(name, sizeof name);
-  text.Append("\\SystemRoot\\twsafe\\");
-  if (!SnapshotFileName(day, fileName, sizeof fileName)) return ClearPendingSnapshots();
-  text.Append(fileName);
-  if (!text.ok() || !LayerWidenText(name, path, kHeapPathUnits)) return ClearPendingSnapshots();
-  TwHandle snapshot;
-  bool whole = false;
-  if (OpenFile(path, &snapshot, kDispositionOpenExisting)) {
-    whole = SnapshotIsWhole(snapshot);
-    LayerCloseFile(snapshot);
-  }
-  if (whole) return HandleBackupInfo(day) || !FileExists(kPendingPath);
-  return (DeleteFile(path) || !FileExists(path)) && ClearPendingSnapshots();
+  return SettlePendingDay(day);
 }
 
 }  // namespace
 
-bool HandleBackupInfo(const char* AddDate) {
+IndexUpdate PrepareIndexUpdate(const char* AddDate, TBackupItem* dropped) {
+  memset(dropped, 0, sizeof *dropped);
   TwHandle index;
   if (!OpenFile(kIndexPath, &index, kDispositionOpenExisting)) {
     DisplayString(TW_TEXT("Open backupinfo Error\n"));
-    return false;
+    return IndexUpdate::kFailed;
   }
-  TBackupItem dropped;
-  IndexUpdate update = WriteNewIndex(index, AddDate, &dropped);
+  // One line per snapshot: a day listed already (its file retaken, say) is
+  // not recorded again.
+  Listing listing = FindDate(index, AddDate);
   LayerCloseFile(index);
-  if (update != IndexUpdate::kRecorded) {
-    DeleteFile(kNewIndexPath);
-    // An index that cannot take the line will not take it at the next boot
-    // either: the day's whole file is kept, unlisted, as it is.
-    if (update == IndexUpdate::kRefused) ClearPendingSnapshots();
+  if (listing != Listing::kUnlisted) return listing == Listing::kListed ? IndexUpdate::kListed : IndexUpdate::kFailed;
+  // Opened again: the copy reads from the file position, which the search moved.
+  if (!OpenFile(kIndexPath, &index, kDispositionOpenExisting)) return IndexUpdate::kFailed;
+  IndexUpdate update = WriteNewIndex(index, AddDate, dropped);
+  LayerCloseFile(index);
+  if (update != IndexUpdate::kRecorded) AbandonIndexUpdate();
+  return update;
+}
+
+bool CommitIndexUpdate() {
+  if (LayerRenameFile(kNewIndexPath, kIndexPath, RenameMode::kReplace) != FileStatus::kOk) {
+    AbandonIndexUpdate();
     return false;
   }
-  // The dropped line's file is named in the pending record before the new
-  // index stands, and deleted after, once the new index shows that no line
-  // names it; a cut in between leaves it to the next boot.
-  if ((dropped.Date[0] && !RecordPendingSnapshot(1, dropped.Date)) || !LayerRenameFile(kNewIndexPath, kIndexPath)) {
-    DeleteFile(kNewIndexPath);
-    return false;
-  }
+  // The dropped line's file goes now that the new index shows that no line
+  // names it. Whatever is left undone here the pending record keeps, and the
+  // next boot finishes it before it starts another update.
   SettlePendingSnapshots(false);
   return true;
 }
 
-bool RecordPendingSnapshot(int slot, const char* Date) {
+void AbandonIndexUpdate() { RemoveFile(kNewIndexPath); }
+
+bool HandleBackupInfo(const char* AddDate) {
+  IndexUpdate update = RecordSnapshot(AddDate);
+  return update == IndexUpdate::kRecorded || update == IndexUpdate::kListed;
+}
+
+bool RecordPendingSnapshot(const char* day, const char* dropped) {
   TwHandle record;
-  if (!OpenFile(kPendingPath, &record, kDispositionOpenExisting) &&
-      !OpenFile(kPendingPath, &record, kDispositionCreateNew)) {
-    return false;
-  }
-  char line[kSlotBufferSize];
-  memset(line, 0, sizeof line);
-  TextBuilder text(line, kSlotSize);
-  text.Append(Date);
-  bool written = text.ok() && WriteProfileSlot(record, slot, line);
+  FileStatus opened = LayerCreateFile(kPendingPath, kDispositionOpenExisting, &record);
+  if (opened == FileStatus::kNotFound) opened = LayerCreateFile(kPendingPath, kDispositionCreateNew, &record);
+  if (opened != FileStatus::kOk) return false;
+  char dayLine[kSlotBufferSize], droppedLine[kSlotBufferSize];
+  memset(dayLine, 0, sizeof dayLine);
+  memset(droppedLine, 0, sizeof droppedLine);
+  TextBuilder dayText(dayLine, kSlotSize), droppedText(droppedLine, kSlotSize);
+  dayText.Append(day);
+  droppedText.Append(dropped);
+  bool written = dayText.ok() && droppedText.ok() && WriteProfileSlot(record, 0, dayLine) &&
+                 WriteProfileSlot(record, 1, droppedLine) && LayerFlushFile(record);
   LayerCloseFile(record);
   return written;
 }
 
-bool ClearPendingSnapshots() { return DeleteFile(kPendingPath) || !FileExists(kPendingPath); }
+bool ClearPendingSnapshots() { return RemoveFile(kPendingPath); }
 
 bool FinishPendingSnapshots() { return SettlePendingSnapshots(true); }

@@ -47,10 +47,6 @@ void CombindLine(char* line, TBackupItem item);
 
 bool WriteIndexNum(TwHandle hFile, int Num);
 
-// Moves slots IndexNum down to 1 one slot further, then writes slot 1 with the
-// new line (AddDate, "0", "1"). The header is left alone.
-bool MakeOrderLines(TwHandle hBKInfoFile, int IndexNum, const char* AddDate);
-
 // Scans an index date as "%d-%d-%d" does. Dates that differ as text may
 // still name one snapshot file ("029-1-1" and "29-1-1"); their numbers do not.
 bool ScanIndexDate(const char* date, int* year, int* month, int* day);
@@ -58,11 +54,8 @@ bool ScanIndexDate(const char* date, int* year, int* month, int* day);
 // Deletes the snapshot file that an index date ("%d-%d-%d") names.
 void DelFilesFromDate(const char* AddDate);
 
-// Records a new snapshot in the index, carries older lines into the carry tier
-// and deletes the snapshot that drops out. True when the index was updated.
-// All or nothing: the new index is written beside the old one and renamed
-// over it, so that a cut at any point leaves the old index or the new one.
-bool HandleBackupInfo(const char* AddDate);
+// Whether the index opens and its header scans as a count.
+bool IndexIsUsable();
 
 // Whether any slot of the index (1 to 30) holds a line naming the same
 // snapshot file as Date; also true when a slot cannot be read, since it
@@ -73,9 +66,10 @@ bool IndexListsDate(TwHandle hBKInfoFile, const char* Date);
 // the date does not scan as "%d-%d-%d" or the name does not fit in size.
 bool SnapshotFileName(const char* Date, char* name, size_t size);
 
-// What an index update did.
+// What an index update did, or would do.
 enum class IndexUpdate {
   kRecorded,  // the new line is in the index
+  kListed,    // a line names the snapshot already: nothing to add
   kRefused,   // the index cannot take it (header, count, a line that will not split)
   kFailed,    // a read or a write failed
 };
@@ -86,25 +80,42 @@ enum class IndexUpdate {
 // Unless kRecorded, what was written is to be thrown away.
 IndexUpdate UpdateIndexFile(TwHandle hBKInfoFile, const char* AddDate, TBackupItem* dropped);
 
-// The pending record beside the index names the snapshot files whose fate an
-// index update decides until it is finished: the new day's file (slot 0,
-// written before that file is created) and the file of the line that leaves
-// the index (slot 1). An update that ends, recorded or refused, removes it.
-bool RecordPendingSnapshot(int slot, const char* Date);
+// Records a snapshot in the index, unless a line names it already, and
+// deletes the snapshot that drops out. True when the index lists it.
+bool HandleBackupInfo(const char* AddDate);
+
+// An update in steps, for a snapshot that is still to be written: the new
+// index is prepared beside the old one and made durable, the pending record
+// names the files whose fate it decides, and only then (the new snapshot
+// durable too) the new index is put in place and the dropped file deleted.
+// A cut at any point leaves the old index or the new one, and a record by
+// which the next boot finishes the update.
+IndexUpdate PrepareIndexUpdate(const char* AddDate, TBackupItem* dropped);
+bool CommitIndexUpdate();
+void AbandonIndexUpdate();
+
+// The pending record beside the index: the new day's snapshot (slot 0) and
+// the snapshot of the line that leaves the index (slot 1), written durably
+// before anything that depends on it.
+bool RecordPendingSnapshot(const char* day, const char* dropped);
 // True when no record is left.
 bool ClearPendingSnapshots();
 
 // Finishes what an interrupted update left: the file of a line that left the
 // index and is named nowhere is deleted; a whole new-day file that the index
 // does not list is recorded now, an incomplete one deleted. True when nothing
-// is pending any more.
+// is pending any more: until then no new update starts.
 bool FinishPendingSnapshots();
 
 // ---- native: console, file primitives, the boot passes ---------------------
 
+constexpr size_t kHeapPathUnits = 128;  // a path block of 256 bytes
+constexpr size_t kWidePathUnits = 384;  // a widened path of 768 bytes
+
 void DisplayString(const TwChar* pString);
-bool OpenFile(const TwChar* FileName, TwHandle* FileHandle, uint32_t singed);
+bool OpenFile(const TwChar* FileName, TwHandle* FileHandle, uint32_t disposition);
 bool MyCopyFile(const TwChar* SourceFile, TwHandle hFileTarget);
+// Copies the source into a new target and makes the copy durable.
 bool MyMoveFile(const TwChar* SourceFile, const TwChar* TargetFile);
 // Copies size bytes from source's position to target's position in pieces of
 // 1024 bytes. False at the first read or write that falls short.
@@ -113,8 +124,11 @@ bool CopyFileBytes(TwHandle source, TwHandle target, uint32_t size);
 // (below 2 GiB).
 bool QueryCopySize(TwHandle file, uint32_t* size);
 bool DeleteFile(const TwChar* FileName);
-// Whether a file of that name opens (and is closed again at once).
-bool FileExists(const TwChar* name);
+// Whether a file of that name opens (and is closed again at once): kOk,
+// kNotFound when there is none, kFailed when that is not known.
+FileStatus FindFile(const TwChar* name);
+// True when no file of that name is left: deleted, or there was none.
+bool RemoveFile(const TwChar* name);
 
 // The daily snapshot: one file of the four hives per day, recorded in the index.
 bool BackupSysFile();
@@ -122,6 +136,41 @@ bool BackupSysFile();
 // Carries out the user-hive request that IsRepair holds.
 bool HandleRepairNtuser();
 
-// What the entry does between creating its heap and terminating: the settings
-// presence test, the snapshot pass and the restore pass.
+// Builds the wide path of a file in the user's profile folder from the
+// userpath value (spaces stored as "*"). False when it does not fit, or when
+// userpath is no plain drive path ("\??\", a drive, folders none of which is
+// "." or ".."), which could lead out of the drive.
+bool BuildUserFilePath(const char* userpath, const char* fileName, TwChar* out);
+
+// What the entry does before it terminates: the settings presence test, the
+// snapshot pass and the restore pass.
 void RunBootPasses();
+
+// ---- hive_request: putting a hive in place ---------------------------------
+
+// The files one hive request moves between. Only the hive the system loads
+// and its log are ever in use; the rest lie beside them on the same volume.
+struct HiveFiles {
+  TwChar hive[kWidePathUnits];      // the hive the system loads (NTUSER.DAT)
+  TwChar log[kWidePathUnits];       // its transaction log (NTUSER.DAT.LOG)
+  TwChar saved[kWidePathUnits];     // the hive from before the last restore (BKDATA3.DAT)
+  TwChar savedLog[kWidePathUnits];  // the saved hive's log
+  TwChar spare[kWidePathUnits];     // a copy on its way into place
+  TwChar spareLog[kWidePathUnits];  // the copy of a log on its way into place
+  const TwChar* prepared;           // the hive to restore, a plain hive file
+};
+
+// Carries out request ("111": the prepared hive in place, the hive it
+// replaces kept as the saved hive, each hive with its log; "222": a copy of
+// the saved hive back in place; anything else: nothing), and sets the
+// settings key to "000" once it is done, refused as unsafe, or an undo whose
+// copy failed left the hive in place as it was. At every
+// instant, power cuts included, one whole copy of the hive the request
+// replaces stands as the hive or as the saved hive, and no log lies beside a
+// hive it does not belong to. True when nothing was asked or it was done.
+bool CarryOutHiveRequest(TwHandle settings, const char* key, const char* request, const HiveFiles& files);
+
+// Whether a file is a hive that can be put in place: "regf", a base block
+// whose checksum and data size hold, and a size of whole 4 KiB bins.
+enum class HiveSoundness { kSound, kUnsound, kUnknown };
+HiveSoundness CheckHiveFile(const TwChar* name);

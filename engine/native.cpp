@@ -8,7 +8,9 @@
 namespace {
 
 const TwChar kSettingsPath[] = TW_TEXT("\\SystemRoot\\wispdata.dat");
-const TwChar kIndexPath[] = TW_TEXT("\\SystemRoot\\twsafe\\bkinfo.dat");
+// The day's snapshot is written here and given its name once it is whole on
+// the disk: a day file that exists is never one cut short by a power cut.
+const TwChar kSpareSnapshotPath[] = TW_TEXT("\\SystemRoot\\twsafe\\snapshot.tmp");
 const TwChar kHiveToRestore[] = TW_TEXT("\\SystemRoot\\temp\\TWXT04.XFF");
 const TwChar* const kSystemHives[] = {
     TW_TEXT("\\SystemRoot\\System32\\config\\system"),
@@ -18,29 +20,25 @@ const TwChar* const kSystemHives[] = {
 
 constexpr uint32_t kChunkSize = 1024;
 constexpr size_t kNarrowPathSize = 256;
-constexpr size_t kWidePathUnits = 384;  // 768 bytes
-constexpr size_t kHeapPathUnits = 128;  // a 256-byte block
 
-// The index must open and its header must scan as a count.
-bool IndexIsUsable() {
-  TwHandle index;
-  if (!OpenFile(kIndexPath, &index, kDispositionOpenExisting)) return false;
-  char slot[kSlotBufferSize];
-  ReadProfileSlot(index, 0, slot);
-  LayerCloseFile(index);
-  int count = 0;
-  return ScanIndexNum(slot, &count);
-}
-
-// Builds the wide path of a file in the user's profile folder from the
-// userpath value (spaces stored as "*"). False when it does not fit.
-bool BuildUserFilePath(const char* userpath, const char* fileName, TwChar* out) {
-  char narrow[kNarrowPathSize];
-  TextBuilder text(narrow, sizeof narrow);
-  text.Append(userpath).AppendChar('\\').Append(fileName);
-  if (!text.ok()) return false;
-  ClearXingHao(narrow);
-  return LayerWidenText(narrow, out, kWidePathUnits);
+// A drive path as userpath holds it: "\??\", a drive letter and ":", then
+// folders, none of them "." or "..", which could lead out of the drive. The
+// text is code page 936: a trail byte may look like a backslash.
+bool IsPlainDrivePath(const char* path) {
+  if (strncmp(path, "\\??\\", 4) != 0) return false;
+  char letter = static_cast<char>(path[4] | 0x20);
+  if (letter < 'a' || letter > 'z' || path[5] != ':') return false;
+  const char* component = path + 6;
+  for (const char* c = component;; ++c) {
+    if (*c == '\\' || *c == '\0') {
+      size_t length = static_cast<size_t>(c - component);
+      if ((length == 1 || length == 2) && strncmp(component, "..", length) == 0) return false;
+      if (*c == '\0') return true;
+      component = c + 1;
+    } else if (static_cast<unsigned char>(*c) >= 0x81 && static_cast<unsigned char>(*c) <= 0xFE && c[1]) {
+      ++c;  // a lead byte and its trail byte
+    }
+  }
 }
 
 // Reads userpath from the open settings file. False when it is absent.
@@ -72,150 +70,95 @@ bool WriteSnapshotSections(TwHandle snapshot) {
   return CopyUserHive(snapshot);
 }
 
-bool DayIsListed(const char* indexDate) {
-  TwHandle index;
-  if (!OpenFile(kIndexPath, &index, kDispositionOpenExisting)) return false;
-  bool listed = IndexListsDate(index, indexDate);
-  LayerCloseFile(index);
-  return listed;
+// Writes the day's file beside its place, makes it durable and gives it the
+// day's name, replacing a file cut short. False, with nothing left, when a
+// section is missing or short.
+bool WriteDayFile(const TwChar* path) {
+  if (!RemoveFile(kSpareSnapshotPath)) return false;  // what an interrupted pass left
+  TwHandle spare;
+  if (!OpenFile(kSpareSnapshotPath, &spare, kDispositionCreateNew)) return false;
+  bool written = WriteSnapshotSections(spare) && LayerFlushFile(spare);
+  LayerCloseFile(spare);
+  if (written && LayerRenameFile(kSpareSnapshotPath, path, RenameMode::kReplace) == FileStatus::kOk) return true;
+  RemoveFile(kSpareSnapshotPath);
+  return false;
 }
 
-// Writes the day's snapshot file and records it. The pending record names the
-// file before it exists, so that an interruption anywhere up to the new index
-// is finished by the next boot instead of leaving a file that no line names.
+// Takes the day's snapshot and records it. The index update is prepared
+// first: a day that the index cannot take is not taken, since no rule would
+// ever delete its file. The pending record names the file before it can
+// exist, so that a cut anywhere up to the new index is finished by the next
+// boot instead of leaving a file that no line names.
 bool TakeSnapshot(const TwChar* path, const char* indexDate) {
-  if (!RecordPendingSnapshot(0, indexDate)) return false;
-  TwHandle snapshot;
-  if (!OpenFile(path, &snapshot, kDispositionCreateNew)) {
+  TBackupItem dropped;
+  IndexUpdate update = PrepareIndexUpdate(indexDate, &dropped);
+  if (update == IndexUpdate::kListed) return WriteDayFile(path);  // a listed file cut short
+  if (update != IndexUpdate::kRecorded) return false;
+  if (!RecordPendingSnapshot(indexDate, dropped.Date)) {
+    AbandonIndexUpdate();
+    return false;
+  }
+  if (!WriteDayFile(path)) {
+    AbandonIndexUpdate();
     ClearPendingSnapshots();
     return false;
   }
-  bool complete = WriteSnapshotSections(snapshot);
-  LayerCloseFile(snapshot);
-  if (!complete) {
-    // An incomplete snapshot would block the day and never be rotated away.
-    DeleteFile(path);
-    ClearPendingSnapshots();
-    return false;
-  }
-  HandleBackupInfo(indexDate);
-  return true;
+  return CommitIndexUpdate();
 }
 
 // One snapshot a day. A file of the day that is whole is kept (on a restore
 // day it holds the hive from before the restore) and recorded when the index
-// does not list it yet; one cut short is taken again.
+// does not list it yet; one cut short is taken again. A day file that cannot
+// be looked at is left alone.
 bool SnapshotDay(const TwChar* path, const char* indexDate) {
   TwHandle existing;
-  if (!OpenFile(path, &existing, kDispositionOpenExisting)) return TakeSnapshot(path, indexDate);
+  FileStatus found = LayerCreateFile(path, kDispositionOpenExisting, &existing);
+  if (found == FileStatus::kNotFound) return TakeSnapshot(path, indexDate);
+  if (found != FileStatus::kOk) return false;
   bool whole = SnapshotIsWhole(existing);
   LayerCloseFile(existing);
-  if (whole) return !DayIsListed(indexDate) && HandleBackupInfo(indexDate);
-  return DeleteFile(path) && TakeSnapshot(path, indexDate);
+  return whole ? HandleBackupInfo(indexDate) : TakeSnapshot(path, indexDate);
 }
 
-// Whether the file first is a leading part of (or equal to) the file second:
-// what a copy from second into first leaves when it was cut off. *equal
-// tells whether the two are the same bytes.
-bool IsPrefixOf(const TwChar* first, const TwChar* second, bool* equal) {
-  *equal = false;
-  TwHandle a, b;
-  if (!OpenFile(first, &a, kDispositionOpenExisting)) return false;
-  if (!OpenFile(second, &b, kDispositionOpenExisting)) {
-    LayerCloseFile(a);
-    return false;
-  }
-  uint64_t sizeA = 0, sizeB = 0;
-  bool prefix = LayerQueryFileSize(a, &sizeA) && LayerQueryFileSize(b, &sizeB) && sizeA <= sizeB;
-  char chunkA[kChunkSize], chunkB[kChunkSize];
-  for (uint64_t left = sizeA; prefix && left;) {
-    uint32_t piece = left < kChunkSize ? static_cast<uint32_t>(left) : kChunkSize;
-    uint32_t readA = 0, readB = 0;
-    prefix = LayerReadFile(a, chunkA, piece, nullptr, &readA) && readA == piece &&
-             LayerReadFile(b, chunkB, piece, nullptr, &readB) && readB == piece &&
-             memcmp(chunkA, chunkB, piece) == 0;
-    left -= piece;
-  }
-  LayerCloseFile(a);
-  LayerCloseFile(b);
-  *equal = prefix && sizeA == sizeB;
-  return prefix;
-}
-
-// The three hive files of the user's folder that a restore moves between.
-struct UserHives {
-  TwChar user[kWidePathUnits];   // NTUSER.DAT, the hive the log-on loads
-  TwChar saved[kWidePathUnits];  // BKDATA3.DAT, the hive from before the last restore
-  TwChar copy[kWidePathUnits];   // where a hive is copied before it is renamed into place
-};
-
-// Copies source beside the user hive and renames the copy over it: the user
-// hive is at every instant either what it was or the whole of source.
-bool PutHiveInPlace(const TwChar* source, const UserHives& hives) {
-  DeleteFile(hives.copy);  // what an interrupted copy left
-  if (MyMoveFile(source, hives.copy) && LayerRenameFile(hives.copy, hives.user)) return true;
-  DeleteFile(hives.copy);
-  return false;
-}
-
-// "111": puts the hive to restore in place of the user hive, keeping the old
-// one as the saved hive. Every step is a rename or a copy into a spare file,
-// so that one whole copy of the user's own hive stands at every instant, as
-// the user hive or as the saved hive; the flag is cleared only when the user
-// hive is whole.
-bool RestoreUserHive(TwHandle settings, const UserHives& hives) {
-  if (!FileExists(kHiveToRestore)) return false;
-  bool inPlace = false, sameAsSaved = false;
-  bool userHive = FileExists(hives.user);
-  bool partOfRestore = userHive && IsPrefixOf(hives.user, kHiveToRestore, &inPlace);
-  // Equal to the hive to restore: an earlier boot put it in place and was
-  // cut off before it could tidy up.
-  if (!inPlace) {
-    // A user hive that is the beginning of the hive to restore or of the saved
-    // hive is a copy that an interruption cut short, not the user's own: the
-    // saved hive holds that, and must not be overwritten.
-    bool partOfSaved = userHive && IsPrefixOf(hives.user, hives.saved, &sameAsSaved) && !sameAsSaved;
-    bool own = userHive && !partOfRestore && !partOfSaved;
-    if (own ? !LayerRenameFile(hives.user, hives.saved) : !FileExists(hives.saved)) return false;
-    if (!PutHiveInPlace(kHiveToRestore, hives)) {
-      // The user's own hive goes back in place; the hive to restore is kept.
-      if (!LayerRenameFile(hives.saved, hives.user)) return false;
-      WriteIniFile(settings, "IsRepair", "000");
-      return false;
-    }
-  }
-  DeleteFile(kHiveToRestore);
-  WriteIniFile(settings, "IsRepair", "000");
-  return true;
-}
-
-// "222": puts a copy of the saved hive in place of the user hive; the saved
-// hive stays, so that a later request still finds it.
-bool UndoUserHiveRestore(TwHandle settings, const UserHives& hives) {
-  if (!FileExists(hives.saved)) return false;
-  bool placed = PutHiveInPlace(hives.saved, hives);
-  // A failed copy leaves the user hive as it was: the request is done with
-  // as long as there is one.
-  if (placed || FileExists(hives.user)) WriteIniFile(settings, "IsRepair", "000");
-  return placed;
+// Builds the hive files of the user's folder. False when a path does not fit.
+bool BuildUserHiveFiles(const char* userpath, HiveFiles* files) {
+  files->prepared = kHiveToRestore;
+  return BuildUserFilePath(userpath, "NTUSER.DAT", files->hive) &&
+         BuildUserFilePath(userpath, "NTUSER.DAT.LOG", files->log) &&
+         BuildUserFilePath(userpath, "BKDATA3.DAT", files->saved) &&
+         BuildUserFilePath(userpath, "BKDATA3.DAT.LOG", files->savedLog) &&
+         BuildUserFilePath(userpath, "TWHIVE.TMP", files->spare) &&
+         BuildUserFilePath(userpath, "TWHIVE.LOG", files->spareLog);
 }
 
 }  // namespace
 
+bool BuildUserFilePath(const char* userpath, const char* fileName, TwChar* out) {
+  if (!IsPlainDrivePath(userpath)) return false;
+  char narrow[kNarrowPathSize];
+  TextBuilder text(narrow, sizeof narrow);
+  text.Append(userpath).AppendChar('\\').Append(fileName);
+  if (!text.ok()) return false;
+  ClearXingHao(narrow);
+  return LayerWidenText(narrow, out, kWidePathUnits);
+}
+
 void DisplayString(const TwChar* pString) { LayerDisplayString(pString); }
 
-bool OpenFile(const TwChar* FileName, TwHandle* FileHandle, uint32_t singed) {
-  return LayerCreateFile(FileName, singed, FileHandle);
+bool OpenFile(const TwChar* FileName, TwHandle* FileHandle, uint32_t disposition) {
+  return LayerCreateFile(FileName, disposition, FileHandle) == FileStatus::kOk;
 }
 
-bool DeleteFile(const TwChar* FileName) { return LayerDeleteFile(FileName); }
+bool DeleteFile(const TwChar* FileName) { return LayerDeleteFile(FileName) == FileStatus::kOk; }
 
-bool FileExists(const TwChar* name) {
+FileStatus FindFile(const TwChar* name) {
   TwHandle file;
-  if (!OpenFile(name, &file, kDispositionOpenExisting)) return false;
-  LayerCloseFile(file);
-  return true;
+  FileStatus found = LayerCreateFile(name, kDispositionOpenExisting, &file);
+  if (found == FileStatus::kOk) LayerCloseFile(file);
+  return found;
 }
+
+bool RemoveFile(const TwChar* name) { return LayerDeleteFile(name) != FileStatus::kFailed; }
 
 // A snapshot with stale bytes in it is worse than none: a short piece ends the copy.
 bool CopyFileBytes(TwHandle source, TwHandle target, uint32_t size) {
@@ -267,15 +210,18 @@ bool MyMoveFile(const TwChar* SourceFile, const TwChar* TargetFile) {
     LayerCloseFile(source);
     return false;
   }
+  // The copy is made durable: it stands in for a hive once it is renamed.
   uint32_t size = 0;
-  bool copied = QueryCopySize(source, &size) && CopyFileBytes(source, target, size);
+  bool copied = QueryCopySize(source, &size) && CopyFileBytes(source, target, size) && LayerFlushFile(target);
   LayerCloseFile(source);
   LayerCloseFile(target);
   return copied;
 }
 
 bool BackupSysFile() {
-  if (!IndexIsUsable() || !FileExists(kSettingsPath)) return false;
+  TwHandle settings;
+  if (!IndexIsUsable() || !OpenFile(kSettingsPath, &settings, kDispositionOpenExisting)) return false;
+  LayerCloseFile(settings);
   // An update left unfinished is finished first; when it cannot be, no new
   // one is started on top of it.
   if (!FinishPendingSnapshots()) return false;
@@ -311,16 +257,12 @@ bool HandleRepairNtuser() {
   char request[kValueBufferSize];
   bool named = ReadUserPath(settings, userpath);
   if (!ReadIniFile(settings, "IsRepair", request, sizeof request)) request[0] = '\0';
-  bool restore = strcmp(request, "111") == 0;
-  bool undo = strcmp(request, "222") == 0;
 
-  bool done = !restore && !undo;
-  UserHives hives;
+  bool done = strcmp(request, "111") != 0 && strcmp(request, "222") != 0;
   // Without the user's folder a request cannot be carried out; it stays.
-  if (!done && named && BuildUserFilePath(userpath, "NTUSER.DAT", hives.user) &&
-      BuildUserFilePath(userpath, "BKDATA3.DAT", hives.saved) &&
-      BuildUserFilePath(userpath, "TWHIVE.TMP", hives.copy)) {
-    done = restore ? RestoreUserHive(settings, hives) : UndoUserHiveRestore(settings, hives);
+  HiveFiles files;
+  if (!done && named && BuildUserHiveFiles(userpath, &files)) {
+    done = CarryOutHiveRequest(settings, "IsRepair", request, files);
   }
   LayerCloseFile(settings);
   return done;
@@ -330,6 +272,8 @@ void RunBootPasses() {
   TwHandle settings;
   if (OpenFile(kSettingsPath, &settings, kDispositionOpenExisting)) LayerCloseFile(settings);
   else DisplayString(TW_TEXT("Open IniFile Error\n"));
+  // Neither result changes what follows: the restore pass runs whatever the
+  // snapshot pass did, and the boot goes on whatever both did.
   BackupSysFile();
   HandleRepairNtuser();
 }

@@ -3,10 +3,12 @@
 // system, or a test's temporary folder). Names are looked up case-insensitively,
 // component by component, as Windows does. The partition is nobody's to vouch
 // for and this may run as root: no symbolic link beneath the drive or Windows
-// folder is ever followed; a link counts as a missing file or folder.
+// folder is ever followed; a link is neither a file nor a missing one (an
+// operation on it fails as on something that cannot be opened).
 #include "host_layer.h"
 
 #include <dirent.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <iconv.h>
 #include <stdio.h>
@@ -20,6 +22,7 @@
 #include <set>
 #include <vector>
 
+#include "host_crash.h"
 #include "layer.h"
 
 namespace {
@@ -31,9 +34,11 @@ struct HostState {
   std::string* console = nullptr;
   HostFault fault = HostFault::kNone;
   long faultAt = 0;
+  long faultCount = 0;
   long operations = 0;
   std::set<int> openFiles;
-  std::set<void*> heapBlocks;
+  bool recording = false;
+  HostBootRecord record;
 };
 
 HostState& State() {
@@ -45,20 +50,15 @@ HostState& State() {
 HostFault CountOperation() {
   HostState& state = State();
   ++state.operations;
-  if (state.fault == HostFault::kNone || state.operations != state.faultAt) return HostFault::kNone;
+  if (state.fault == HostFault::kNone || state.operations < state.faultAt ||
+      state.operations >= state.faultAt + state.faultCount) {
+    return HostFault::kNone;
+  }
   return state.fault;
 }
 
-// A power loss after the operation: every handle and every heap block goes
-// with the process, and nothing more is written.
-void StopIfPowerLost(HostFault fault) {
-  if (fault != HostFault::kPowerLoss) return;
-  for (int fd : State().openFiles) close(fd);
-  State().openFiles.clear();
-  for (void* block : State().heapBlocks) std::free(block);
-  State().heapBlocks.clear();
-  throw HostPowerLoss();
-}
+// The record of the boot, while one is being made.
+HostBootRecord* Recording() { return State().recording ? &State().record : nullptr; }
 
 std::string ToUtf8(const TwChar* text) {
   std::string out;
@@ -140,9 +140,22 @@ bool SplitNativeName(const TwChar* name, std::string* root, std::string* rest) {
   return !root->empty();
 }
 
-bool MapName(const TwChar* name, HostPlace* place) {
+// Finds the place a native name stands for. kNotFound when a folder on the
+// way is missing; else kOk with the place, whether or not its leaf exists.
+FileStatus MapName(const TwChar* name, HostPlace* place) {
   std::string root, rest;
-  return SplitNativeName(name, &root, &rest) && HostLookUpBeneath(root, rest, '\\', place);
+  if (!SplitNativeName(name, &root, &rest)) return FileStatus::kFailed;
+  if (HostLookUpBeneath(root, rest, '\\', place)) return FileStatus::kOk;
+  return errno == ENOENT ? FileStatus::kNotFound : FileStatus::kFailed;
+}
+
+// The place of a file that is to be there: kNotFound when nothing stands
+// there, kFailed when something else does (a folder, a link).
+FileStatus MapExistingFile(const TwChar* name, HostPlace* place) {
+  FileStatus mapped = MapName(name, place);
+  if (mapped != FileStatus::kOk) return mapped;
+  if (!place->found()) return FileStatus::kNotFound;
+  return place->IsRegularFile() ? FileStatus::kOk : FileStatus::kFailed;
 }
 
 int FileDescriptor(TwHandle handle) { return static_cast<int>(reinterpret_cast<intptr_t>(handle)); }
@@ -169,6 +182,8 @@ bool HostLookUpBeneath(const std::string& root, const std::string& relative, cha
   if (place->m_folder >= 0) close(place->m_folder);
   place->m_folder = -1;
   place->m_leaf.clear();
+  place->m_found = false;
+  place->m_path = root;
   // The root itself is the caller's choice; from there on no link is followed.
   int folder = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folder < 0) return false;
@@ -181,6 +196,7 @@ bool HostLookUpBeneath(const std::string& root, const std::string& relative, cha
     if (component.empty() || component == "." || component == ".." ||
         component.find('/') != std::string::npos) {
       close(folder);
+      errno = EINVAL;
       return false;
     }
     std::string entry;
@@ -188,12 +204,20 @@ bool HostLookUpBeneath(const std::string& root, const std::string& relative, cha
     if (last) {
       place->m_folder = folder;
       place->m_leaf = found ? entry : component;
+      place->m_found = found;
+      place->m_path += "/" + place->m_leaf;
       return true;
     }
-    // O_NOFOLLOW: a link in the middle of the name counts as a missing folder.
+    // O_NOFOLLOW: a link in the middle of the name is not walked through
+    // (ELOOP or ENOTDIR, never ENOENT: something stands there).
     int next = found ? openat(folder, entry.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1;
+    int error = found ? errno : ENOENT;
     close(folder);
-    if (next < 0) return false;
+    if (next < 0) {
+      errno = error;
+      return false;
+    }
+    place->m_path += "/" + entry;
     folder = next;
     start = end + 1;
   }
@@ -212,13 +236,24 @@ void HostLayerSetDate(int year, int month, int day) {
 
 void HostLayerSetConsole(std::string* capture) { State().console = capture; }
 
-void HostLayerSetFault(HostFault mode, long at) {
+void HostLayerSetFault(HostFault mode, long at, long count) {
   State().fault = mode;
   State().faultAt = at;
+  State().faultCount = count;
   State().operations = 0;
 }
 
 long HostLayerOperationCount() { return State().operations; }
+
+void HostLayerStartRecording() {
+  State().recording = true;
+  State().record.Begin(State().drive);
+}
+
+HostBootRecord HostLayerStopRecording() {
+  State().recording = false;
+  return std::move(State().record);
+}
 
 void LayerDisplayString(const TwChar* text) {
   std::string line = ToUtf8(text);
@@ -230,31 +265,32 @@ void LayerDisplayString(const TwChar* text) {
   }
 }
 
-bool LayerCreateFile(const TwChar* name, uint32_t disposition, TwHandle* handle) {
-  HostFault fault = CountOperation();
-  if (fault == HostFault::kFail) return false;
+FileStatus LayerCreateFile(const TwChar* name, uint32_t disposition, TwHandle* handle) {
+  if (CountOperation() == HostFault::kFail) return FileStatus::kFailed;
   HostPlace place;
+  FileStatus status = disposition == kDispositionOpenExisting ? MapExistingFile(name, &place) : MapName(name, &place);
+  if (status != FileStatus::kOk) return status;
   int fd = -1;
-  if (MapName(name, &place)) {
-    // O_NOFOLLOW and O_EXCL: a link in the last place is neither opened nor
-    // created through; it counts as a missing file.
-    if (disposition == kDispositionOpenExisting && place.IsRegularFile()) {
-      fd = openat(place.folder(), place.leaf().c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-      struct stat info;
-      if (fd >= 0 && (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
-        close(fd);
-        fd = -1;
-      }
-    } else if (disposition == kDispositionCreateNew) {
-      fd = openat(place.folder(), place.leaf().c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  // O_NOFOLLOW and O_EXCL: a link in the last place is neither opened nor
+  // created through.
+  if (disposition == kDispositionOpenExisting) {
+    fd = openat(place.folder(), place.leaf().c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    struct stat info;
+    if (fd >= 0 && (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+      close(fd);
+      fd = -1;
     }
+  } else if (disposition == kDispositionCreateNew && !place.found()) {
+    fd = openat(place.folder(), place.leaf().c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
   }
-  if (fd >= 0) {
-    State().openFiles.insert(fd);
-    *handle = reinterpret_cast<TwHandle>(static_cast<intptr_t>(fd));
+  if (fd < 0) return FileStatus::kFailed;
+  State().openFiles.insert(fd);
+  if (HostBootRecord* record = Recording()) {
+    if (disposition == kDispositionCreateNew) record->Create(fd, place.path());
+    else record->Open(fd, place.path());
   }
-  StopIfPowerLost(fault);
-  return fd >= 0;
+  *handle = reinterpret_cast<TwHandle>(static_cast<intptr_t>(fd));
+  return FileStatus::kOk;
 }
 
 bool LayerReadFile(TwHandle handle, void* buffer, uint32_t size, const uint64_t* offset, uint32_t* done) {
@@ -274,7 +310,6 @@ bool LayerReadFile(TwHandle handle, void* buffer, uint32_t size, const uint64_t*
     total += static_cast<size_t>(got);
   }
   *done = static_cast<uint32_t>(total);
-  StopIfPowerLost(fault);
   return true;
 }
 
@@ -283,7 +318,8 @@ bool LayerWriteFile(TwHandle handle, const void* buffer, uint32_t size, const ui
   HostFault fault = CountOperation();
   if (fault == HostFault::kFail) return false;
   int fd = FileDescriptor(handle);
-  if (offset && lseek(fd, static_cast<off_t>(*offset), SEEK_SET) < 0) return false;
+  off_t at = offset ? lseek(fd, static_cast<off_t>(*offset), SEEK_SET) : lseek(fd, 0, SEEK_CUR);
+  if (at < 0) return false;
   uint32_t wanted = fault == HostFault::kDiskFull ? size / 2 : size;
   size_t total = 0;
   while (total < wanted) {
@@ -292,59 +328,73 @@ bool LayerWriteFile(TwHandle handle, const void* buffer, uint32_t size, const ui
     total += static_cast<size_t>(put);
   }
   *done = static_cast<uint32_t>(total);
-  StopIfPowerLost(fault);
+  if (HostBootRecord* record = Recording()) record->Write(fd, static_cast<uint64_t>(at), buffer, total);
   return total == size;
 }
 
 bool LayerQueryFileSize(TwHandle handle, uint64_t* size) {
-  HostFault fault = CountOperation();
-  if (fault == HostFault::kFail) return false;
+  if (CountOperation() == HostFault::kFail) return false;
   struct stat info;
   if (fstat(FileDescriptor(handle), &info) != 0) return false;
   *size = static_cast<uint64_t>(info.st_size);
-  StopIfPowerLost(fault);
+  return true;
+}
+
+bool LayerFlushFile(TwHandle handle) {
+  if (CountOperation() == HostFault::kFail) return false;
+  int fd = FileDescriptor(handle);
+  if (fsync(fd) != 0) return false;
+  if (HostBootRecord* record = Recording()) record->Flush(fd);
   return true;
 }
 
 void LayerCloseFile(TwHandle handle) {
   int fd = FileDescriptor(handle);
-  if (State().openFiles.erase(fd)) close(fd);
+  if (!State().openFiles.erase(fd)) return;
+  close(fd);
+  if (HostBootRecord* record = Recording()) record->Close(fd);
 }
 
-bool LayerDeleteFile(const TwChar* name) {
-  HostFault fault = CountOperation();
-  if (fault == HostFault::kFail) return false;
+FileStatus LayerDeleteFile(const TwChar* name) {
+  if (CountOperation() == HostFault::kFail) return FileStatus::kFailed;
   HostPlace place;
-  bool deleted = MapName(name, &place) && place.IsRegularFile() && unlinkat(place.folder(), place.leaf().c_str(), 0) == 0;
-  StopIfPowerLost(fault);
-  return deleted;
+  FileStatus status = MapExistingFile(name, &place);
+  if (status != FileStatus::kOk) return status;
+  if (unlinkat(place.folder(), place.leaf().c_str(), 0) != 0) return FileStatus::kFailed;
+  if (HostBootRecord* record = Recording()) record->Delete(place.path());
+  return FileStatus::kOk;
 }
 
 namespace {
 
-// The file's data reaches the disk before its name moves, so that a power cut
-// after the rename never finds the new name on data that was never written.
-bool FlushToDisk(const HostPlace& place) {
-  int fd = openat(place.folder(), place.leaf().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
-  bool flushed = fsync(fd) == 0;
-  close(fd);
-  return flushed;
+// renameat() itself, refusing to replace when asked to. A file system that
+// cannot refuse in the same step (ntfs-3g through FUSE, say) is asked first:
+// the boot runs alone, nothing can slip in between.
+bool RenameInFolder(const HostPlace& source, const HostPlace& target, RenameMode mode) {
+  if (mode == RenameMode::kReplace) {
+    return renameat(source.folder(), source.leaf().c_str(), target.folder(), target.leaf().c_str()) == 0;
+  }
+  if (renameat2(source.folder(), source.leaf().c_str(), target.folder(), target.leaf().c_str(), RENAME_NOREPLACE) == 0) {
+    return true;
+  }
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  return !target.found() &&
+         renameat(source.folder(), source.leaf().c_str(), target.folder(), target.leaf().c_str()) == 0;
 }
 
 }  // namespace
 
-bool LayerRenameFile(const TwChar* from, const TwChar* to) {
-  HostFault fault = CountOperation();
-  if (fault == HostFault::kFail) return false;
+FileStatus LayerRenameFile(const TwChar* from, const TwChar* to, RenameMode mode) {
+  if (CountOperation() == HostFault::kFail) return FileStatus::kFailed;
   HostPlace source, target;
+  FileStatus status = MapExistingFile(from, &source);
+  if (status != FileStatus::kOk) return status;
   // renameat() replaces a link in the target place rather than following it.
-  bool renamed = MapName(from, &source) && source.IsRegularFile() && FlushToDisk(source) &&
-                 MapName(to, &target) && !target.IsFolder() &&
-                 renameat(source.folder(), source.leaf().c_str(), target.folder(), target.leaf().c_str()) == 0;
-  if (renamed) fsync(target.folder());  // the new name itself lasts
-  StopIfPowerLost(fault);
-  return renamed;
+  if (MapName(to, &target) != FileStatus::kOk || target.IsFolder() || !RenameInFolder(source, target, mode)) {
+    return FileStatus::kFailed;
+  }
+  if (HostBootRecord* record = Recording()) record->Rename(source.path(), target.path());
+  return FileStatus::kOk;
 }
 
 void LayerQueryDate(int* year, int* month, int* day) {
@@ -363,19 +413,12 @@ void LayerQueryDate(int* year, int* month, int* day) {
   *day = utc.tm_mday;
 }
 
-// Heaps are plain allocations here, tracked so that a power loss frees them as
-// the end of the process would; the heap token only has to be non-null.
+// Heaps are plain allocations here; the heap token only has to be non-null.
 TwHeap LayerCreateHeap() { return reinterpret_cast<TwHeap>(1); }
 
-void* LayerAllocateHeap(TwHeap, size_t size) {
-  void* block = std::malloc(size);
-  if (block) State().heapBlocks.insert(block);
-  return block;
-}
+void* LayerAllocateHeap(TwHeap, size_t size) { return std::malloc(size); }
 
-void LayerFreeHeap(TwHeap, void* block) {
-  if (State().heapBlocks.erase(block)) std::free(block);
-}
+void LayerFreeHeap(TwHeap, void* block) { std::free(block); }
 
 void LayerDestroyHeap(TwHeap) {}
 

@@ -19,17 +19,17 @@ void HostLayerSetDate(int year, int month, int day);
 // Console lines are appended to *capture, or go to standard output when null.
 void HostLayerSetConsole(std::string* capture);
 
-// Fault injection. File operations (create, read, write, size, delete) are
-// counted from 1; the operation numbered `at` misbehaves as the mode says.
+// Fault injection. File operations (create, read, write, size, flush,
+// delete, rename) are counted from 1; the `count` operations from the one
+// numbered `at` on misbehave as the mode says. A power cut is not a fault of one operation: see
+// host_crash.h.
 enum class HostFault {
   kNone,
-  kFail,        // the operation reports failure and does nothing
+  kFail,        // the operation reports a failure other than "not found" and does nothing
   kShortRead,   // a read delivers half of what it could
   kDiskFull,    // a write stores half of its bytes, then reports failure
-  kPowerLoss,   // the process stops dead after the operation: HostPowerLoss is thrown
 };
-struct HostPowerLoss {};
-void HostLayerSetFault(HostFault mode, long at);
+void HostLayerSetFault(HostFault mode, long at, long count = 1);
 // How many file operations have been counted since the last HostLayerSetFault.
 long HostLayerOperationCount();
 
@@ -48,6 +48,10 @@ class HostPlace {
 
   int folder() const { return m_folder; }
   const std::string& leaf() const { return m_leaf; }
+  // Whether a file or folder of the leaf's name stands there.
+  bool found() const { return m_found; }
+  // The place's whole path, spelt as on the disk.
+  const std::string& path() const { return m_path; }
   // Whether the leaf is a regular file or a folder; a link is neither.
   bool IsRegularFile() const;
   bool IsFolder() const;
@@ -56,11 +60,14 @@ class HostPlace {
   friend bool HostLookUpBeneath(const std::string&, const std::string&, char, HostPlace*);
   int m_folder = -1;
   std::string m_leaf;
+  bool m_found = false;
+  std::string m_path;
 };
 
 // Walks relative (components joined by separator) down from root, matching
 // each component case-insensitively, and never through a symbolic link: a
-// folder on the way that is a link counts as missing. Components ".", ".."
+// folder on the way that is a link is not walked through. Components ".", ".."
 // and empty ones are refused. Only root itself may be a link. False when the
-// place cannot be reached.
+// place cannot be reached; errno is then ENOENT when a folder on the way is
+// missing.
 bool HostLookUpBeneath(const std::string& root, const std::string& relative, char separator, HostPlace* place);

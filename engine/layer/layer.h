@@ -24,13 +24,22 @@ enum : uint32_t {
   kDispositionCreateNew = 2,     // the file must not exist
 };
 
+// What an operation on a named file came to. "Not found" (no file or no
+// folder of that name) is the one failure that says the file is absent;
+// every other failure says nothing about it.
+enum class FileStatus { kOk, kNotFound, kFailed };
+
+// Whether a rename may replace a file that stands under the new name.
+enum class RenameMode { kReplace, kNoReplace };
+
 // Shows a NUL-terminated line on the boot console.
 void LayerDisplayString(const TwChar* text);
 
-// Opens or creates a file for synchronous reading and writing (the handle keeps
-// a file position), shared for reading and writing, name looked up
-// case-insensitively. True only on full success; *handle is set only then.
-bool LayerCreateFile(const TwChar* name, uint32_t disposition, TwHandle* handle);
+// Opens or creates a file (never a folder) for synchronous reading and
+// writing (the handle keeps a file position), shared for reading and writing,
+// name looked up case-insensitively. kOk only on full success; *handle is set
+// only then. Creating a file whose name is taken is kFailed.
+FileStatus LayerCreateFile(const TwChar* name, uint32_t disposition, TwHandle* handle);
 
 // Reads up to size bytes at *offset, or at the file position when offset is
 // null, and moves the position past what was read. *done receives the byte
@@ -45,17 +54,21 @@ bool LayerWriteFile(TwHandle handle, const void* buffer, uint32_t size, const ui
 // The end-of-file position.
 bool LayerQueryFileSize(TwHandle handle, uint64_t* size);
 
+// Makes what was written through the handle last across a power cut, and
+// with it every create, rename and delete made before (the volume's log is
+// written in order). The only way to that: closing a file flushes nothing.
+bool LayerFlushFile(TwHandle handle);
+
 void LayerCloseFile(TwHandle handle);
 
-// Deletes a file by name; true when it was deleted.
-bool LayerDeleteFile(const TwChar* name);
+// Deletes a file by name; kOk when it was deleted.
+FileStatus LayerDeleteFile(const TwChar* name);
 
-// Gives the file from the name to, replacing a file of that name, in one step:
-// at every instant to names either its old file or the whole new one, whose
-// data is flushed to the disk before the name moves, so that this holds across
-// a power cut too. Both names lie on one volume. True when from now stands
-// under to.
-bool LayerRenameFile(const TwChar* from, const TwChar* to);
+// Gives the file from the name to in one step: at every instant to names
+// either its old file (none, with kNoReplace) or the new one. It moves the
+// name, not the data: what was not flushed before may still be lost. Both
+// names lie in one folder. kNotFound when there is no file named from.
+FileStatus LayerRenameFile(const TwChar* from, const TwChar* to, RenameMode mode);
 
 // The current date of the kernel's clock, in UTC.
 void LayerQueryDate(int* year, int* month, int* day);

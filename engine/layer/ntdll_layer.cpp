@@ -73,6 +73,8 @@ static_assert(sizeof(void*) != 4 || sizeof(RTL_HEAP_PARAMETERS) == 48, "the heap
 
 constexpr NTSTATUS kStatusSuccess = 0;
 constexpr NTSTATUS kStatusEndOfFile = static_cast<NTSTATUS>(0xC0000011);
+constexpr NTSTATUS kStatusObjectNameNotFound = static_cast<NTSTATUS>(0xC0000034);
+constexpr NTSTATUS kStatusObjectPathNotFound = static_cast<NTSTATUS>(0xC000003A);
 
 constexpr ULONG kObjCaseInsensitive = 0x40;
 constexpr ULONG kFileReadData = 0x0001;
@@ -191,6 +193,30 @@ class FileObjectName {
 #endif
 };
 
+FileStatus StatusOf(NTSTATUS status) {
+  if (status == kStatusSuccess) return FileStatus::kOk;
+  if (status == kStatusObjectNameNotFound || status == kStatusObjectPathNotFound) return FileStatus::kNotFound;
+  return FileStatus::kFailed;
+}
+
+// Opens a file (never a folder) by name. Only full success counts: an
+// informational status is not an open file we asked for, but it may still
+// come with a handle, which is not kept.
+FileStatus OpenByName(const TwChar* name, ULONG access, ULONG disposition, HANDLE* handle) {
+  FileObjectName object(name);
+  IO_STATUS_BLOCK io = {};
+  HANDLE file = nullptr;
+  NTSTATUS status = ZwCreateFile(&file, access | kSynchronize, object.attributes(), &io, nullptr, kFileAttributeNormal,
+                                 kFileShareRead | kFileShareWrite, disposition,
+                                 kFileSynchronousIoNonalert | kFileNonDirectoryFile, nullptr, 0);
+  if (status != kStatusSuccess) {
+    if (status > kStatusSuccess && file) ZwClose(file);
+    return StatusOf(status);
+  }
+  *handle = file;
+  return FileStatus::kOk;
+}
+
 }  // namespace
 
 void LayerDisplayString(const TwChar* text) {
@@ -199,21 +225,8 @@ void LayerDisplayString(const TwChar* text) {
   NtDisplayString(&counted);
 }
 
-bool LayerCreateFile(const TwChar* name, uint32_t disposition, TwHandle* handle) {
-  FileObjectName object(name);
-  IO_STATUS_BLOCK io = {};
-  HANDLE file = nullptr;
-  NTSTATUS status = ZwCreateFile(&file, kFileReadData | kFileWriteData | kSynchronize, object.attributes(), &io, nullptr,
-                                 kFileAttributeNormal, kFileShareRead | kFileShareWrite, disposition,
-                                 kFileSynchronousIoNonalert, nullptr, 0);
-  // Only full success counts: an informational status is not an open file we
-  // asked for, but it may still come with a handle, which is not kept.
-  if (status != kStatusSuccess) {
-    if (status > kStatusSuccess && file) ZwClose(file);
-    return false;
-  }
-  *handle = file;
-  return true;
+FileStatus LayerCreateFile(const TwChar* name, uint32_t disposition, TwHandle* handle) {
+  return OpenByName(name, kFileReadData | kFileWriteData, disposition, handle);
 }
 
 bool LayerReadFile(TwHandle handle, void* buffer, uint32_t size, const uint64_t* offset, uint32_t* done) {
@@ -249,46 +262,39 @@ bool LayerQueryFileSize(TwHandle handle, uint64_t* size) {
   return true;
 }
 
-void LayerCloseFile(TwHandle handle) { ZwClose(handle); }
-
-bool LayerDeleteFile(const TwChar* name) {
-  FileObjectName object(name);
-  return ZwDeleteFile(object.attributes()) == kStatusSuccess;
+bool LayerFlushFile(TwHandle handle) {
+  IO_STATUS_BLOCK io = {};
+  return ZwFlushBuffersFile(handle, &io) == kStatusSuccess;
 }
 
-bool LayerRenameFile(const TwChar* from, const TwChar* to) {
+void LayerCloseFile(TwHandle handle) { ZwClose(handle); }
+
+FileStatus LayerDeleteFile(const TwChar* name) {
+  FileObjectName object(name);
+  return StatusOf(ZwDeleteFile(object.attributes()));
+}
+
+FileStatus LayerRenameFile(const TwChar* from, const TwChar* to, RenameMode mode) {
   FileObjectName target(to);
   const UNICODE_STRING& targetName = target.counted();
   size_t units = targetName.Length / sizeof(wchar_t);
-  if (units > kRenameNameUnits) return false;
+  if (units > kRenameNameUnits) return FileStatus::kFailed;
   FileRenameInfo rename = {};
-  rename.ReplaceIfExists = 1;
+  rename.ReplaceIfExists = mode == RenameMode::kReplace;
   rename.RootDirectory = nullptr;
   rename.FileNameLength = targetName.Length;
   for (size_t i = 0; i < units; ++i) rename.FileName[i] = targetName.Buffer[i];
 
-  FileObjectName source(from);
-  IO_STATUS_BLOCK io = {};
+  // A rename needs delete access to the file and nothing more.
   HANDLE file = nullptr;
-  NTSTATUS status = ZwCreateFile(&file, kDelete | kFileWriteData | kSynchronize, source.attributes(), &io, nullptr,
-                                 kFileAttributeNormal, kFileShareRead | kFileShareWrite, kFileOpen,
-                                 kFileSynchronousIoNonalert | kFileNonDirectoryFile, nullptr, 0);
-  if (status != kStatusSuccess) {
-    if (status > kStatusSuccess && file) ZwClose(file);
-    return false;
-  }
-  // The data goes to the disk before the name moves: the volume's log keeps
-  // the rename, not the file's contents, so a power cut after an unflushed
-  // rename could leave the name on a file of stale clusters.
-  if (ZwFlushBuffersFile(file, &io) != kStatusSuccess) {
-    ZwClose(file);
-    return false;
-  }
+  FileStatus opened = OpenByName(from, kDelete, kFileOpen, &file);
+  if (opened != FileStatus::kOk) return opened;
+  IO_STATUS_BLOCK io = {};
   ULONG length = static_cast<ULONG>(reinterpret_cast<char*>(rename.FileName) - reinterpret_cast<char*>(&rename)) +
                  targetName.Length;
-  status = ZwSetInformationFile(file, &io, &rename, length, kFileRenameInformation);
+  NTSTATUS status = ZwSetInformationFile(file, &io, &rename, length, kFileRenameInformation);
   ZwClose(file);
-  return status == kStatusSuccess;
+  return status == kStatusSuccess ? FileStatus::kOk : FileStatus::kFailed;
 }
 
 void LayerQueryDate(int* year, int* month, int* day) {

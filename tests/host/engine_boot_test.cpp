@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "engine.h"
+#include "hive_builder.h"
 #include "host_layer.h"
 #include "test_drive.h"
 
@@ -154,18 +155,18 @@ TEST_F(BootTest, OnlyACutShortSnapshotIsRetaken) {
   EXPECT_EQ(drive.Read(day), whole);
   EXPECT_EQ(drive.Read("WINDOWS/twsafe/bkinfo.dat"), index);
 
-  // An index that cannot take the line: the whole file stays as it is, boot
-  // after boot.
+  // An index that cannot take the line: no day is taken that no rule could
+  // ever delete, and a whole file of the day left from before stays as it
+  // is, boot after boot.
   Bytes refusing = ProfileFile(501, {});
   drive.Write("WINDOWS/twsafe/bkinfo.dat", refusing);
   drive.Remove(day);
-  drive.Write(kUserHive, "before the restore");
   BootOn({2026, 3, 6});
-  const Bytes taken = drive.Read("WINDOWS/twsafe/20260306.xff");
-  EXPECT_NE(taken, "");
+  EXPECT_FALSE(drive.Exists("WINDOWS/twsafe/20260306.xff"));
+  drive.Write("WINDOWS/twsafe/20260306.xff", whole);
   drive.Write(kUserHive, "after the restore");
   BootOn({2026, 3, 6});
-  EXPECT_EQ(drive.Read("WINDOWS/twsafe/20260306.xff"), taken);
+  EXPECT_EQ(drive.Read("WINDOWS/twsafe/20260306.xff"), whole);
   EXPECT_EQ(drive.Read("WINDOWS/twsafe/bkinfo.dat"), refusing);
 
   // Cut short: taken again.
@@ -212,7 +213,7 @@ TEST_F(BootTest, LinksAreNeverFollowed) {
   // A link is neither deleted nor renamed through, and nothing is created
   // where a dangling link stands.
   EXPECT_FALSE(DeleteFile(u"\\SystemRoot\\temp\\TWXT04.XFF"));
-  EXPECT_FALSE(LayerRenameFile(u"\\SystemRoot\\temp\\TWXT04.XFF", u"\\SystemRoot\\temp\\x"));
+  EXPECT_NE(LayerRenameFile(u"\\SystemRoot\\temp\\TWXT04.XFF", u"\\SystemRoot\\temp\\x", RenameMode::kReplace), FileStatus::kOk);
   EXPECT_EQ(outside.Read("secret"), "outside the drive");
   ASSERT_EQ(symlink((out + "/new").c_str(), (drive.windows() + "/temp/new").c_str()), 0);
   TwHandle file;
@@ -286,13 +287,14 @@ TEST_F(BootTest, AHundredDaysThinTheIndexByTheCarryRule) {
 // Every row of the restore request's state table.
 TEST_F(BootTest, RestoreRequestStates) {
   const Bytes oldHive = drive.Read(kUserHive);
+  const Bytes prepared = BuildHive(2 * 4096), secondPrepared = BuildHive(3 * 4096);
   const Day day = {2026, 3, 5};
 
   // "111" with everything present.
   SetRequest("111");
-  drive.Write(kHiveToRestore, "prepared hive");
+  drive.Write(kHiveToRestore, prepared);
   BootOn(day);
-  EXPECT_EQ(drive.Read(kUserHive), "prepared hive");
+  EXPECT_EQ(drive.Read(kUserHive), prepared);
   EXPECT_EQ(drive.Read(kSavedHive), oldHive);
   EXPECT_FALSE(drive.Exists(kHiveToRestore));
   EXPECT_EQ(Request(), "IsRepair=000");
@@ -302,46 +304,46 @@ TEST_F(BootTest, RestoreRequestStates) {
 
   // "111" again: the saved hive now holds what the first restore put in place.
   SetRequest("111");
-  drive.Write(kHiveToRestore, "second prepared hive");
+  drive.Write(kHiveToRestore, secondPrepared);
   BootOn(day);
-  EXPECT_EQ(drive.Read(kUserHive), "second prepared hive");
-  EXPECT_EQ(drive.Read(kSavedHive), "prepared hive");
+  EXPECT_EQ(drive.Read(kUserHive), secondPrepared);
+  EXPECT_EQ(drive.Read(kSavedHive), prepared);
 
   // "222" puts the saved hive back and keeps it.
   SetRequest("222");
   BootOn(day);
-  EXPECT_EQ(drive.Read(kUserHive), "prepared hive");
-  EXPECT_EQ(drive.Read(kSavedHive), "prepared hive");
+  EXPECT_EQ(drive.Read(kUserHive), prepared);
+  EXPECT_EQ(drive.Read(kSavedHive), prepared);
   EXPECT_EQ(Request(), "IsRepair=000");
 
   // "111" without a hive to restore, "222" without a saved hive: nothing, flag stays.
   SetRequest("111");
   BootOn(day);
   EXPECT_EQ(Request(), "IsRepair=111");
-  EXPECT_EQ(drive.Read(kUserHive), "prepared hive");
+  EXPECT_EQ(drive.Read(kUserHive), prepared);
   drive.Remove(kSavedHive);
   SetRequest("222");
   BootOn(day);
   EXPECT_EQ(Request(), "IsRepair=222");
-  EXPECT_EQ(drive.Read(kUserHive), "prepared hive");
+  EXPECT_EQ(drive.Read(kUserHive), prepared);
 
   // "333" and other values are left for others.
   for (const char* other : {"333", "000", "11"}) {
     SetRequest(other);
-    drive.Write(kHiveToRestore, "unused");
+    drive.Write(kHiveToRestore, secondPrepared);
     BootOn(day);
     EXPECT_EQ(Request(), std::string("IsRepair=") + other);
-    EXPECT_EQ(drive.Read(kUserHive), "prepared hive");
+    EXPECT_EQ(drive.Read(kUserHive), prepared);
   }
 }
 
 // A restore whose last copy fails must not leave the user without a hive.
 TEST_F(BootTest, AFailedRestoreCopyPutsTheOldHiveBack) {
-  const Bytes oldHive = drive.Read(kUserHive);
+  const Bytes oldHive = drive.Read(kUserHive), prepared = BuildHive(2 * 4096);
   int failuresSeen = 0;
   for (long at = 1; at < 200; ++at) {
     SetRequest("111");
-    drive.Write(kHiveToRestore, "prepared hive");
+    drive.Write(kHiveToRestore, prepared);
     drive.Write(kUserHive, oldHive);
     drive.Remove(kSavedHive);
     drive.Boot(2026, 3, 5);
@@ -350,10 +352,31 @@ TEST_F(BootTest, AFailedRestoreCopyPutsTheOldHiveBack) {
     if (HostLayerOperationCount() < at) break;
     HostLayerSetFault(HostFault::kNone, 0);
     Bytes now = drive.Read(kUserHive);
-    EXPECT_TRUE(now == oldHive || (now == "prepared hive" && done)) << "operation " << at;
+    // The old hive stays with the request kept, or the prepared one stands.
+    EXPECT_TRUE(now == oldHive ? Request() == "IsRepair=111" : now == prepared) << "operation " << at;
     if (!done) ++failuresSeen;
   }
   EXPECT_GT(failuresSeen, 0);
 }
 
 }  // namespace
+
+// userpath leads only into folders of a drive; a cp936 trail byte that looks
+// like a backslash separates nothing.
+TEST(UserPathTest, OnlyPlainDrivePathsAreFollowed) {
+  struct Row {
+    const char* userpath;
+    bool followed;
+  } rows[] = {
+      {"\\??\\C:\\Documents*and*Settings\\user1", true}, {"\\??\\d:\\profiles\\...\\x", true},
+      {"\\??\\C:\\Documents*and*Settings\\..\\..", false}, {"\\??\\C:\\.\\user1", false},
+      {"\\SystemRoot\\..\\user1", false},                  {"\\??\\UNC\\server\\share", false},
+      {"\\??\\C:\\\x81\\..\\user1", true},                 {"\\??\\C:\\\x81\\\\..", false},
+  };
+  TestDrive drive;
+  drive.Boot(2026, 3, 5);
+  for (const Row& row : rows) {
+    TwChar path[384];
+    EXPECT_EQ(BuildUserFilePath(row.userpath, "NTUSER.DAT", path), row.followed) << row.userpath;
+  }
+}

@@ -55,6 +55,19 @@ void TestDrive::Install(const std::string& userFolder) {
   Write("WINDOWS/twsafe/11111111.xff", "installation snapshot");
 }
 
+void TestDrive::CopyFrom(const TestDrive& other) const {
+  std::filesystem::copy(other.drive(), m_drive,
+                        std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing);
+}
+
+std::map<std::string, Bytes> TestDrive::Files() const {
+  std::map<std::string, Bytes> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(m_drive)) {
+    if (entry.is_regular_file()) files[entry.path().string().substr(m_drive.size() + 1)] = Read(entry.path().string().substr(m_drive.size() + 1));
+  }
+  return files;
+}
+
 void TestDrive::Write(const std::string& relative, const Bytes& bytes) const {
   std::string path = m_drive + "/" + relative;
   for (size_t slash = path.find('/', m_drive.size() + 1); slash != std::string::npos;

@@ -2,6 +2,7 @@
 // drive folder, WINDOWS folder with hives, settings file, snapshot folder.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,11 @@ class TestDrive {
 
   // Lays out an installed machine: hives, user profile, settings, template index.
   void Install(const std::string& userFolder = "Documents and Settings/user1");
+
+  // Copies every file and folder of another drive into this one.
+  void CopyFrom(const TestDrive& other) const;
+  // Every file beneath the drive, by relative path.
+  std::map<std::string, Bytes> Files() const;
 
   void Write(const std::string& relative, const Bytes& bytes) const;
   Bytes Read(const std::string& relative) const;

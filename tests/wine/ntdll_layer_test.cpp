@@ -1,6 +1,7 @@
 // Native test of the ntdll layer: the semantics the engine relies on (file
-// position, end of file, dispositions, case-insensitive names, bounded
-// widening) checked against ntdll itself. One console line per check; the
+// position, end of file, dispositions, "not found" told from other failures,
+// flushes, renames with and without replacing, case-insensitive names,
+// bounded widening) checked against ntdll itself. One console line per check; the
 // exit status is the number of failed checks.
 #include "layer.h"
 
@@ -25,6 +26,11 @@ void CheckEqual(const wchar_t* what, long long expected, long long actual) {
 
 void Check(const wchar_t* what, bool actual) { CheckEqual(what, 1, actual ? 1 : 0); }
 
+// FileStatus as a number: 0 ok, 1 not found, 2 another failure.
+void CheckStatus(const wchar_t* what, FileStatus expected, FileStatus actual) {
+  CheckEqual(what, static_cast<long long>(expected), static_cast<long long>(actual));
+}
+
 bool SameBytes(const void* a, const void* b, uint32_t size) {
   const unsigned char* x = static_cast<const unsigned char*>(a);
   const unsigned char* y = static_cast<const unsigned char*>(b);
@@ -44,11 +50,18 @@ void TestFiles() {
 
   TwHandle sentinel = reinterpret_cast<TwHandle>(static_cast<intptr_t>(0x5EED));
   TwHandle file = sentinel;
-  Check(L"an absent file does not open", !LayerCreateFile(kFile, kDispositionOpenExisting, &file));
+  CheckStatus(L"an absent file is not found", FileStatus::kNotFound,
+              LayerCreateFile(kFile, kDispositionOpenExisting, &file));
   Check(L"a failed open leaves the handle alone", file == sentinel);
-  Check(L"disposition 2 creates a new file", LayerCreateFile(kFile, kDispositionCreateNew, &file));
+  CheckStatus(L"a file in an absent folder is not found", FileStatus::kNotFound,
+              LayerCreateFile(L"\\SystemRoot\\no-such-folder\\x", kDispositionOpenExisting, &file));
+  CheckStatus(L"a folder is no file", FileStatus::kFailed,
+              LayerCreateFile(L"\\SystemRoot\\temp", kDispositionOpenExisting, &file));
+  CheckStatus(L"disposition 2 creates a new file", FileStatus::kOk,
+              LayerCreateFile(kFile, kDispositionCreateNew, &file));
   TwHandle second = sentinel;
-  Check(L"disposition 2 fails on an existing file", !LayerCreateFile(kFile, kDispositionCreateNew, &second));
+  CheckStatus(L"disposition 2 fails on an existing file", FileStatus::kFailed,
+              LayerCreateFile(kFile, kDispositionCreateNew, &second));
 
   uint32_t done = 0;
   Check(L"write at the position", LayerWriteFile(file, "0123456789", 10, nullptr, &done));
@@ -78,23 +91,25 @@ void TestFiles() {
   Check(L"read at the end succeeds", LayerReadFile(file, buffer, 10, &at22, &done));
   CheckEqual(L"read at the end gives 0 bytes", 0, done);
   Check(L"read at the end leaves the buffer", SameBytes(buffer, "xxxxxxxxxx", 10));
+  Check(L"flush", LayerFlushFile(file));
   LayerCloseFile(file);
 
-  Check(L"names are looked up case-insensitively", LayerCreateFile(kSameFile, kDispositionOpenExisting, &file));
+  CheckStatus(L"names are looked up case-insensitively", FileStatus::kOk,
+              LayerCreateFile(kSameFile, kDispositionOpenExisting, &file));
   size = 0;
   LayerQueryFileSize(file, &size);
   CheckEqual(L"the same file", 22, static_cast<long long>(size));
   LayerCloseFile(file);
 
-  Check(L"delete", LayerDeleteFile(kFile));
-  Check(L"delete of an absent file fails", !LayerDeleteFile(kFile));
-  Check(L"a deleted file is gone", !LayerCreateFile(kFile, kDispositionOpenExisting, &file));
+  CheckStatus(L"delete", FileStatus::kOk, LayerDeleteFile(kFile));
+  CheckStatus(L"delete of an absent file", FileStatus::kNotFound, LayerDeleteFile(kFile));
+  CheckStatus(L"a deleted file is gone", FileStatus::kNotFound, LayerCreateFile(kFile, kDispositionOpenExisting, &file));
 }
 
 // Writes a new file holding text; true when all of it was written.
 bool WriteNewFile(const wchar_t* name, const char* text, uint32_t size) {
   TwHandle file;
-  if (!LayerCreateFile(name, kDispositionCreateNew, &file)) return false;
+  if (LayerCreateFile(name, kDispositionCreateNew, &file) != FileStatus::kOk) return false;
   uint32_t done = 0;
   bool written = LayerWriteFile(file, text, size, nullptr, &done) && done == size;
   LayerCloseFile(file);
@@ -104,7 +119,7 @@ bool WriteNewFile(const wchar_t* name, const char* text, uint32_t size) {
 // The size of a file, or -1 when it does not open.
 long long FileSize(const wchar_t* name) {
   TwHandle file;
-  if (!LayerCreateFile(name, kDispositionOpenExisting, &file)) return -1;
+  if (LayerCreateFile(name, kDispositionOpenExisting, &file) != FileStatus::kOk) return -1;
   uint64_t size = 0;
   bool known = LayerQueryFileSize(file, &size);
   LayerCloseFile(file);
@@ -118,17 +133,21 @@ void TestRename() {
   LayerDeleteFile(kFrom);
   LayerDeleteFile(kTo);
 
-  Check(L"rename of an absent file fails", !LayerRenameFile(kFrom, kTo));
+  CheckStatus(L"rename of an absent file", FileStatus::kNotFound, LayerRenameFile(kFrom, kTo, RenameMode::kReplace));
   Check(L"rename source written", WriteNewFile(kFrom, "new", 3));
-  Check(L"rename to a free name", LayerRenameFile(kFrom, kTo));
+  CheckStatus(L"rename to a free name", FileStatus::kOk, LayerRenameFile(kFrom, kTo, RenameMode::kNoReplace));
   CheckEqual(L"the source name is free after a rename", -1, FileSize(kFrom));
   CheckEqual(L"the target holds the source", 3, FileSize(kTo));
 
   Check(L"second rename source written", WriteNewFile(kFrom, "newer", 5));
-  Check(L"rename replaces an existing file", LayerRenameFile(kFrom, kToOtherSpelling));
+  CheckStatus(L"a rename that may not replace fails onto an existing file", FileStatus::kFailed,
+              LayerRenameFile(kFrom, kTo, RenameMode::kNoReplace));
+  CheckEqual(L"the file it may not replace stays", 3, FileSize(kTo));
+  CheckStatus(L"rename replaces an existing file", FileStatus::kOk,
+              LayerRenameFile(kFrom, kToOtherSpelling, RenameMode::kReplace));
   CheckEqual(L"the replaced file holds the source", 5, FileSize(kTo));
   CheckEqual(L"the source is gone after replacing", -1, FileSize(kFrom));
-  Check(L"renamed file deleted", LayerDeleteFile(kTo));
+  CheckStatus(L"renamed file deleted", FileStatus::kOk, LayerDeleteFile(kTo));
 }
 
 // Widens into a buffer with guard units behind capacity; true when the result

@@ -7,6 +7,7 @@ import datetime
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import unittest
@@ -40,7 +41,25 @@ HIVES = {
     "SAM": bytes((i * 3 + 5) % 241 for i in range(700)),
 }
 NTUSER = bytes((i * 11 + 9) % 239 for i in range(3333))
-PREPARED = b"prepared user hive " * 40
+USER_LOG = b"log of the user's hive"
+
+
+def hive(bins):
+    """A hive the boot-time program accepts: a base block with "regf", its
+    checksum and the data size of `bins` bins of 4 KiB, each one free cell."""
+    base = bytearray(4096)
+    struct.pack_into("<4sIIQIIIIII", base, 0, b"regf", 1, 1, 0, 1, 3, 0, 1, 32, 4096 * bins)
+    struct.pack_into("<I", base, 44, 1)
+    checksum = 0
+    for (word,) in struct.iter_unpack("<I", bytes(base[:508])):
+        checksum ^= word
+    struct.pack_into("<I", base, 508, {0: 1, 0xFFFFFFFF: 0xFFFFFFFE}.get(checksum, checksum))
+    data = b"".join(struct.pack("<4sII", b"hbin", 4096 * k, 4096).ljust(32, b"\0") +
+                    struct.pack("<I", 4096 - 32).ljust(4096 - 32, b"\0") for k in range(bins))
+    return bytes(base) + data
+
+
+PREPARED = hive(2)
 
 
 def profile_file(count, entries, slots=None):
@@ -197,6 +216,7 @@ class BootTest(unittest.TestCase):
         write(HIVE_TO_RESTORE, PREPARED)
         user_hive = os.path.join(PROFILE, "NTUSER.DAT")
         saved_hive = os.path.join(PROFILE, "BKDATA3.DAT")
+        write(user_hive + ".LOG", USER_LOG)
 
         boot = self.boot()
         self.assertEqual(boot.console, [])
@@ -204,6 +224,8 @@ class BootTest(unittest.TestCase):
         self.assertEqual(sections(read(snapshot_path(self.day_snapshot(boot))))[3], NTUSER)
         self.assertEqual(read(user_hive), PREPARED)
         self.assertEqual(read(saved_hive), NTUSER)
+        self.assertFalse(os.path.exists(user_hive + ".LOG"), "the replaced hive's log goes with it")
+        self.assertEqual(read(saved_hive + ".LOG"), USER_LOG)
         self.assertFalse(os.path.exists(HIVE_TO_RESTORE))
         self.assertEqual(slot_text(read(SETTINGS), 5), "IsRepair=000")
 
@@ -211,7 +233,17 @@ class BootTest(unittest.TestCase):
         boot = self.boot()
         self.assertEqual(boot.console, [])
         self.assertEqual(read(user_hive), NTUSER)
+        self.assertEqual(read(user_hive + ".LOG"), USER_LOG, "the log comes back with its hive")
         self.assertEqual(read(saved_hive), NTUSER, "the saved hive is kept")
+        self.assertEqual(slot_text(read(SETTINGS), 5), "IsRepair=000")
+
+    def test_restore_of_a_damaged_hive_is_refused(self):
+        lay_out_machine(is_repair="111")
+        write(HIVE_TO_RESTORE, PREPARED[:-4096])
+        boot = self.boot()
+        self.assertEqual(boot.console, [])
+        self.assertEqual(read(os.path.join(PROFILE, "NTUSER.DAT")), NTUSER)
+        self.assertFalse(os.path.exists(os.path.join(PROFILE, "BKDATA3.DAT")))
         self.assertEqual(slot_text(read(SETTINGS), 5), "IsRepair=000")
 
     def test_restore_without_prepared_hive_keeps_the_request(self):
