@@ -49,12 +49,10 @@ bool PrepareInstalledSettings(const std::string& windows, HWND owner) {
 }
 
 // The steps between the package check and the recorded state; on failure,
-// what failed, in words for the user.
-bool DeployPackage(HWND owner, std::string* failure) {
-    if (!AddBootMenuEntries()) {
-        *failure = "不能修改启动菜单 c:\\boot.ini";
-        return false;
-    }
+// what failed, in words for the user. The loader is copied first and boot.ini
+// edited last: whichever step fails, boot.ini is as it was, and no menu entry
+// names a loader that is not there.
+bool RunInstallSteps(HWND owner, std::string* failure) {
     if (!::CopyFileA(kPackageLoaderPath, kBootLoaderPath, FALSE)) {
         *failure = std::string("不能复制 ") + kBootLoaderPath;
         return false;
@@ -93,6 +91,14 @@ bool DeployPackage(HWND owner, std::string* failure) {
         *failure = "不能写入第一个注册表快照 " + store + "\\11111111.xff";
         return false;
     }
+    if (!RunDriverBackup()) {
+        *failure = "不能用 DriverCrate.exe 备份全部驱动";
+        return false;
+    }
+    if (!AddBootMenuEntries()) {
+        *failure = "不能修改启动菜单 c:\\boot.ini";
+        return false;
+    }
     return true;
 }
 
@@ -108,8 +114,7 @@ void InstallBootIntegration(HWND owner, const std::function<void(bool installed)
     std::string failure;
     if (const char* missing = MissingPackageFile()) {
         failure = std::string("修复环境的文件 ") + missing + " 不存在";
-    } else if (DeployPackage(owner, &failure)) {
-        RunDriverBackup();
+    } else if (RunInstallSteps(owner, &failure)) {
         if (SetBootInstalled(true)) {
             showInstalled(true);
             ShowNotice(owner, kInstalledMessage);

@@ -1,6 +1,7 @@
 // The installation snapshot and its index line, over stdio streams.
 #include "SnapshotSeed.h"
 
+#include "CommitStream.h"
 #include "UniqueHandle.h"
 #include "profile_slot.h"
 #include "snapshot_section.h"
@@ -43,7 +44,9 @@ bool WriteSlot(FILE* index, int slot, const char* slotText) {
            std::fwrite(slotText, 1, kSlotSize, index) == static_cast<std::size_t>(kSlotSize);
 }
 
-// Slot 1 goes first: until the header says 1, a reader never takes slot 1 for a line.
+// Slot 1 goes first and reaches the disk before the header counts it: until the
+// header says 1, a reader never takes slot 1 for a line, and once it does, after
+// a power cut too, the line is there. Both are on the disk when this returns.
 bool WriteInstallationIndex(const std::string& path) {
     tw::UniqueFile index(std::fopen(path.c_str(), "rb+"));
     if (!index)
@@ -52,8 +55,8 @@ bool WriteInstallationIndex(const std::string& path) {
     FormatIndexNumSlot(header, 1);
     char line[kSlotBufferSize] = {};
     std::memcpy(line, kInstallationLine, sizeof kInstallationLine);
-    bool written = WriteSlot(index.Get(), 1, line) && WriteSlot(index.Get(), 0, header) &&
-                   std::fflush(index.Get()) == 0;
+    bool written = WriteSlot(index.Get(), 1, line) && CommitStream(index.Get()) && WriteSlot(index.Get(), 0, header) &&
+                   CommitStream(index.Get());
     return std::fclose(index.Release()) == 0 && written;
 }
 
@@ -87,7 +90,8 @@ bool SeedSnapshotIn(const std::string& windowsFolder, char separator) {
             break;
         }
     }
-    whole = std::fflush(snapshot.Get()) == 0 && whole;
+    // On the disk before the index names it: a power cut must not leave a line for a snapshot of zeros.
+    whole = whole && CommitStream(snapshot.Get());
     whole = std::fclose(snapshot.Release()) == 0 && whole;
     if (!whole) {
         // A cut-off snapshot must never be taken for the installation state.

@@ -12,5 +12,7 @@ void StartDriverTool(const char* arguments) {
 }
 
 bool RunDriverBackup() {
-    return WaitForChild(RunProgramBeside(kDriverTool, "/backup", SW_SHOWDEFAULT));
+    tw::UniqueKernelHandle tool = RunProgramBeside(kDriverTool, "/backup", SW_SHOWDEFAULT);
+    DWORD status = 1;
+    return WaitForChild(tool) && ::GetExitCodeProcess(tool.Get(), &status) && status == 0;
 }

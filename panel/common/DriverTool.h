@@ -6,5 +6,6 @@
 void StartDriverTool(const char* arguments);
 
 // "/backup" right after an installation, waited for without a time limit.
-// False when the tool cannot be started.
+// True only when the tool ran and ended with status 0, which it gives when
+// every driver file was copied.
 bool RunDriverBackup();

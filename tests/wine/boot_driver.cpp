@@ -42,6 +42,7 @@ const std::string& PackageFolder() { return Operand(1); }  // twsysh.exe and kes
 const std::string& Library() { return Operand(2); }
 const std::string kInstalledApp = std::string(kAppFolder) + "\\tarwenApp.exe";
 const std::string kAutostart = kInstalledApp + " /h";
+const std::string kDriverFails = std::string(kAppFolder) + "\\DriverCrate.fails";  // the stand-in then ends with 1
 
 // ------------------------------------------------------------------ stand-ins
 
@@ -69,6 +70,7 @@ STAND_IN("DriverCrate.exe") {
         std::fprintf(log, "%s\n", arguments.c_str() + arguments.find_first_not_of(' '));
         std::fclose(log);
     }
+    ExitProcess(Exists(kDriverFails) ? 1 : 0);  // 1: as DriverCrate.exe when a file could not be copied
 }
 
 STAND_IN("twsystem.exe") { Sleep(120000); }
@@ -154,11 +156,11 @@ void CleanUp() {
 }
 
 // Starts the installed panel, clicks "安装引导" and answers the box that follows.
-Box Install(DWORD boxWait = 60000) {
+Box Install(DWORD boxWait = 60000, const char* screenshot = nullptr) {
     ChildProcess app;
     HWND panel = StartPanel(app, kInstalledApp);
     Click(panel, IDC_INSTALL);
-    Box box = AnswerBox(app, IDOK, boxWait);
+    Box box = AnswerBox(app, IDOK, boxWait, screenshot);
     if (!box.text.empty())
         CheckBootButtons(panel, box.text == "引导安装完成!");
     EndWithEscape(app, panel);
@@ -305,6 +307,25 @@ SCENARIO(install) {
         Box box = Install();
         CHECK(box.text.find("c:\\sysh\\kest\\WRLDR") != std::string::npos && box.caption == "错误提示", "\"%s\"", box.text.c_str());
         CHECK(ReadBytes(kBootIni) == kOriginalBootIni && !Exists("c:\\WRLDR"), "boot.ini untouched");
+    }
+    {
+        // c:\WRLDR held open: the loader copy fails and no menu entry names it.
+        Context context("loader copy fails");
+        LayOutCleanMachine();
+        tw::UniqueFileHandle held(CreateFileA("c:\\WRLDR", GENERIC_READ, 0, nullptr, OPEN_ALWAYS, 0, nullptr));
+        Box box = Install();
+        CHECK(box.text.find("c:\\WRLDR") != std::string::npos && ReadBytes(kBootIni) == kOriginalBootIni,
+              "\"%s\", boot.ini untouched", box.text.c_str());
+    }
+    {
+        Context context("driver backup fails");
+        LayOutCleanMachine();
+        WriteSettings(WindowsSettings(), kRemovedInstallation);
+        WriteBytes(kDriverFails, "");
+        Box box = Install(60000, "install_driver_backup_failed.png");
+        CHECK(box.text == "引导安装未完成：不能用 DriverCrate.exe 备份全部驱动!" && box.caption == "错误提示" &&
+                  ReadSettings(WindowsSettings())["Backup0"] == "1" && ReadBytes(kBootIni) == kOriginalBootIni,
+              "\"%s\" (%s), Backup0 stays 1, boot.ini untouched", box.text.c_str(), box.caption.c_str());
     }
     CleanUp();
 }

@@ -1,0 +1,8 @@
+// Committing what a C stream wrote to the disk, so that it survives a power cut.
+#pragma once
+
+#include <cstdio>
+
+// Flushes stream's buffer and has the system write the file's data to the disk
+// before returning; false when either fails.
+bool CommitStream(FILE* stream);
