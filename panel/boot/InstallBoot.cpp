@@ -18,8 +18,8 @@ namespace {
 const char kRegistryError[] = "不能读写注册表，可能你在杀毒软件中禁止本程序读写注册表";
 const char kInstalledMessage[] = "引导安装完成!";
 const char kNoRestoreEntryNote[] =
-    "\n\n启动菜单中没有加入“Tarwen: restore last good registry”（还原上次完好的注册表）："
-    "c:\\boot.ini 的 default= 没有指向 [operating systems] 中的任何一项。";
+    "\n\n启动菜单中没有加入“Tarwen: restore last good registry”一项："
+    "c:\\boot.ini 的 default= 没有指向 [operating systems] 中的任何一行。";
 const char kFailurePrefix[] = "引导安装未完成：";
 
 const char kUnpackerName[] = "twsysh.exe";

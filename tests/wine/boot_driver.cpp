@@ -41,8 +41,8 @@ const char kRemovedBootIni[] =
 const std::string kInstalledBootIni = std::string(kRemovedBootIni) +
     "multi(0)disk(0)rdisk(0)partition(1)\\WINDOWS=\"Tarwen: restore last good registry\" /fastdetect /TWRESTORE\r\n"
     "c:\\wrldr=进入Tarwen系统修复\r\nc:\\sysh\\kest\\BOOTSECT.cdr=从光盘启动(先插入系统安装光盘)\r\n";
-const char kNoRestoreEntryNote[] = "\n\n启动菜单中没有加入“Tarwen: restore last good registry”（还原上次完好的注册表）："
-                                   "c:\\boot.ini 的 default= 没有指向 [operating systems] 中的任何一项。";
+const char kNoRestoreEntryNote[] = "\n\n启动菜单中没有加入“Tarwen: restore last good registry”一项："
+                                   "c:\\boot.ini 的 default= 没有指向 [operating systems] 中的任何一行。";
 const char* const kRepairHives[] = {"system", "software", "sam", "NTUSER.DAT"};
 const size_t kRepairSizes[] = {5000, 2048, 700, 3333};
 const DWORD kHiddenReadOnly = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY;
