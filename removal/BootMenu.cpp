@@ -57,7 +57,7 @@ bool ReadsBack(const BootIniEntry& entry) {
     return std::strcmp(value, entry.value ? entry.value : kMissing) == 0;
 }
 
-// The whole of boot.ini; empty when there is none.
+// The whole of boot.ini, empty when there is none; false when it cannot be read.
 bool ReadBootIni(std::string* text) {
     text->clear();
     tw::UniqueFileHandle file(
