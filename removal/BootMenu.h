@@ -9,9 +9,9 @@ extern const char kBootIniCopyPath[];
 
 // What AddBootMenuEntries left in boot.ini.
 enum class BootMenuEntries {
-    kNone,             // boot.ini as it was
-    kAll,              // the time-out, both entries and the restore entry
-    kAllButRestore,    // the same without the restore entry: default= names no system
+    kNone,           // boot.ini as it was
+    kAll,            // the time-out, both entries and the restore entry
+    kAllButRestore,  // the same without the restore entry: default= names no system
 };
 
 // Sets the time-out to 10, writes both entries and puts one restore entry
