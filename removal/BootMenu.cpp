@@ -1,9 +1,14 @@
-// Boot menu entries written through the platform's profile writer, each edit guarded by a copy of boot.ini.
+// Boot menu entries written through the platform's profile writer and the restore entry as text, each
+// edit guarded by one copy of boot.ini.
 #include "BootMenu.h"
+
+#include "BootIniText.h"
+#include "Handles.h"
 
 #include <windows.h>
 
 #include <cstring>
+#include <string>
 
 const char kBootLoaderPath[] = "c:\\WRLDR";
 const char kPackageLoaderPath[] = "c:\\sysh\\kest\\WRLDR";
@@ -12,8 +17,6 @@ const char kBootIniCopyPath[] = "c:\\boot.ini.tarwen";
 namespace {
 
 const char kBootIni[] = "c:\\boot.ini";
-const char kLoaderSection[] = "boot loader";
-const char kSystemsSection[] = "operating systems";
 const char kLoaderKey[] = "c:\\wrldr";
 const char kCdKey[] = "c:\\sysh\\kest\\BOOTSECT.cdr";
 // A value no entry can hold: what a missing key reads as.
@@ -54,8 +57,37 @@ bool ReadsBack(const BootIniEntry& entry) {
     return std::strcmp(value, entry.value ? entry.value : kMissing) == 0;
 }
 
+// The whole of boot.ini, empty when there is none; false when it cannot be read.
+bool ReadBootIni(std::string* text) {
+    text->clear();
+    tw::UniqueFileHandle file(
+        ::CreateFileA(kBootIni, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+    DWORD high = 0;
+    DWORD size = ::GetFileSize(file.Get(), &high);
+    if (size == INVALID_FILE_SIZE || high != 0)
+        return false;
+    text->resize(size);
+    DWORD read = 0;
+    return size == 0 || (::ReadFile(file.Get(), &(*text)[0], size, &read, nullptr) && read == size);
+}
+
+// Replaces the bytes of boot.ini and has them reach the disk.
+bool WriteBootIni(const std::string& text) {
+    tw::UniqueFileHandle file(
+        ::CreateFileA(kBootIni, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    return file && ::WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+           written == text.size() && ::SetEndOfFile(file.Get()) && ::FlushFileBuffers(file.Get());
+}
+
+// Writes the keys through the profile writer, then edits the text that results
+// with editText, and reads everything back; when something does not read back,
+// the copy taken before goes back in place. True, with the text of boot.ini in
+// *result, when all of it read back.
 template <std::size_t N>
-bool EditBootIni(const BootIniEntry (&entries)[N]) {
+bool EditBootIni(const BootIniEntry (&entries)[N], std::string (*editText)(const std::string&), std::string* result) {
     bool hadFile = Exists(kBootIni);
     if (!CopyBootIniAside())
         return false;
@@ -63,21 +95,32 @@ bool EditBootIni(const BootIniEntry (&entries)[N]) {
     for (const BootIniEntry& entry : entries)
         ::WritePrivateProfileStringA(entry.section, entry.key, entry.value, kBootIni);
     ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, kBootIni);  // flush any cached copy
-    bool readBack = true;
+    std::string written;
+    bool readBack = ReadBootIni(&written);
+    if (readBack) {
+        const std::string edited = editText(written);
+        if (edited != written)
+            readBack = WriteBootIni(edited) && ReadBootIni(&written) && written == edited;
+    }
     for (const BootIniEntry& entry : entries)
         readBack = readBack && ReadsBack(entry);
     if (!readBack && hadFile)
         ::CopyFileA(kBootIniCopyPath, kBootIni, FALSE);
+    *result = written;
     // Hidden and read-only, as the loader's own file is kept; the system attribute stays off.
     return ::SetFileAttributesA(kBootIni, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY) != FALSE && readBack;
 }
 
 }  // namespace
 
-bool AddBootMenuEntries() {
-    return EditBootIni(kInstalledEntries);
+BootMenuEntries AddBootMenuEntries() {
+    std::string result;
+    if (!EditBootIni(kInstalledEntries, WithRestoreEntry, &result))
+        return BootMenuEntries::kNone;
+    return HasRestoreEntry(result) ? BootMenuEntries::kAll : BootMenuEntries::kAllButRestore;
 }
 
 bool RemoveBootMenuEntries() {
-    return EditBootIni(kRemovedEntries);
+    std::string result;
+    return EditBootIni(kRemovedEntries, WithoutRestoreEntries, &result);
 }

@@ -17,6 +17,9 @@ namespace {
 
 const char kRegistryError[] = "不能读写注册表，可能你在杀毒软件中禁止本程序读写注册表";
 const char kInstalledMessage[] = "引导安装完成!";
+const char kNoRestoreEntryNote[] =
+    "\n\n启动菜单中没有加入“Tarwen: restore last good registry”一项："
+    "c:\\boot.ini 的 default= 没有指向 [operating systems] 中的任何一行。";
 const char kFailurePrefix[] = "引导安装未完成：";
 
 const char kUnpackerName[] = "twsysh.exe";
@@ -51,8 +54,8 @@ bool PrepareInstalledSettings(const std::string& windows, HWND owner) {
 // The steps between the package check and the recorded state; on failure,
 // what failed, in words for the user. The loader is copied first and boot.ini
 // edited last: whichever step fails, boot.ini is as it was, and no menu entry
-// names a loader that is not there.
-bool RunInstallSteps(HWND owner, std::string* failure) {
+// names a loader that is not there. *entries tells which entries boot.ini got.
+bool RunInstallSteps(HWND owner, std::string* failure, BootMenuEntries* entries) {
     if (!::CopyFileA(kPackageLoaderPath, kBootLoaderPath, FALSE)) {
         *failure = std::string("不能复制 ") + kBootLoaderPath;
         return false;
@@ -95,7 +98,8 @@ bool RunInstallSteps(HWND owner, std::string* failure) {
         *failure = "不能用 DriverCrate.exe 备份全部驱动";
         return false;
     }
-    if (!AddBootMenuEntries()) {
+    *entries = AddBootMenuEntries();
+    if (*entries == BootMenuEntries::kNone) {
         *failure = "不能修改启动菜单 c:\\boot.ini";
         return false;
     }
@@ -112,12 +116,14 @@ void InstallBootIntegration(HWND owner, const std::function<void(bool installed)
     if (!WaitForChild(RunProgramBeside(kUnpackerName, std::string(), SW_SHOWDEFAULT)))
         return;  // no package without its unpacker; only the BootExecute entry is left
     std::string failure;
+    BootMenuEntries entries = BootMenuEntries::kNone;
     if (const char* missing = MissingPackageFile()) {
         failure = std::string("修复环境的文件 ") + missing + " 不存在";
-    } else if (RunInstallSteps(owner, &failure)) {
+    } else if (RunInstallSteps(owner, &failure, &entries)) {
         if (SetBootInstalled(true)) {
             showInstalled(true);
-            ShowNotice(owner, kInstalledMessage);
+            const bool withRestore = entries == BootMenuEntries::kAll;
+            ShowNotice(owner, (kInstalledMessage + std::string(withRestore ? "" : kNoRestoreEntryNote)).c_str());
             return;
         }
         failure = "不能写入设置文件 " + WindowsSettingsPath();

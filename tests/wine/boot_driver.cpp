@@ -33,6 +33,15 @@ const std::string kRegistered = std::string("autocheck autochk *") + '\0' + "twr
 const char kOriginalBootIni[] =
     "[boot loader]\r\ntimeout=30\r\ndefault=multi(0)disk(0)rdisk(0)partition(1)\\WINDOWS\r\n"
     "[operating systems]\r\nmulti(0)disk(0)rdisk(0)partition(1)\\WINDOWS=\"Microsoft Windows XP\" /fastdetect\r\n";
+// What removal leaves of it: the time-out of 10.
+const std::string kRemovedBootIni = [] {
+    std::string ini = kOriginalBootIni;
+    return ini.replace(ini.find("timeout=30"), 10, "timeout=10");
+}();
+// What installation makes of it: the restore entry below the system it copies, the two entries last.
+const std::string kInstalledBootIni = kRemovedBootIni +
+    "multi(0)disk(0)rdisk(0)partition(1)\\WINDOWS=\"Tarwen: restore last good registry\" /fastdetect /TWRESTORE\r\n"
+    "c:\\wrldr=进入Tarwen系统修复\r\nc:\\sysh\\kest\\BOOTSECT.cdr=从光盘启动(先插入系统安装光盘)\r\n";
 const char* const kRepairHives[] = {"system", "software", "sam", "NTUSER.DAT"};
 const size_t kRepairSizes[] = {5000, 2048, 700, 3333};
 const DWORD kHiddenReadOnly = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY;
@@ -116,11 +125,10 @@ int CountKey(const std::string& ini, const char* key) {
     return count;
 }
 
-// Neither boot menu entry is left, the time-out of 10 is.
+// Neither boot menu entry nor the restore entry is left, the time-out of 10 is, every other line
+// is as it was before the installation.
 bool EntriesGoneTimeoutKept() {
-    std::string ini = ReadBytes(kBootIni);
-    return CountKey(ini, "c:\\wrldr") == 0 && CountKey(ini, "c:\\sysh\\kest\\BOOTSECT.cdr") == 0 &&
-           ini.find("timeout=10") != std::string::npos;
+    return ReadBytes(kBootIni) == kRemovedBootIni;
 }
 
 // ------------------------------------------------------------------ install
@@ -162,7 +170,7 @@ Box Install(DWORD boxWait = 60000, const char* screenshot = nullptr) {
     Click(panel, IDC_INSTALL);
     Box box = AnswerBox(app, IDOK, boxWait, screenshot);
     if (!box.text.empty())
-        CheckBootButtons(panel, box.text == "引导安装完成!");
+        CheckBootButtons(panel, box.text.rfind("引导安装完成!", 0) == 0);
     EndWithEscape(app, panel);
     return box;
 }
@@ -176,6 +184,7 @@ void CheckFirstInstallation() {
     const std::string entries = "c:\\wrldr=进入Tarwen系统修复\r\nc:\\sysh\\kest\\BOOTSECT.cdr=从光盘启动(先插入系统安装光盘)\r\n";
     CHECK(ini.size() >= entries.size() && ini.compare(ini.size() - entries.size(), entries.size(), entries) == 0,
           "boot.ini: the two entries end the systems section:\n%s", ini.c_str());
+    CHECK(ini == kInstalledBootIni, "boot.ini: the restore entry below the default system, the other lines untouched");
     DWORD attributes = GetFileAttributesA(kBootIni);
     CHECK((attributes & (kHiddenReadOnly | FILE_ATTRIBUTE_SYSTEM)) == kHiddenReadOnly,
           "boot.ini hidden and read-only (attributes %lx)", attributes);
@@ -262,6 +271,7 @@ SCENARIO(install) {
         std::string ini = ReadBytes(kBootIni);
         CHECK(CountKey(ini, "c:\\wrldr") == 1 && CountKey(ini, "c:\\sysh\\kest\\BOOTSECT.cdr") == 1 && CountKey(ini, "timeout") == 1,
               "one line per key");
+        CHECK(ini == kInstalledBootIni, "one restore entry:\n%s", ini.c_str());
         auto settings = ReadSettings(WindowsSettings());
         CHECK(settings["Marker"] == "kept" && settings["Backup0"] == "2", "settings kept, Backup0 2");
         CHECK(SlotText(ReadBytes(Windows() + "\\twsafe\\bkinfo.dat"), 0) == "IndexNum=1", "the index starts over");
@@ -318,6 +328,18 @@ SCENARIO(install) {
               "\"%s\", boot.ini untouched", box.text.c_str());
     }
     {
+        // default= names no system: installed all the same, without the restore entry, and said so.
+        Context context("no default system");
+        LayOutCleanMachine();
+        std::string ini = kOriginalBootIni;
+        ini.erase(ini.find("default="), ini.find("[operating") - ini.find("default="));
+        WriteBytes(kBootIni, ini);
+        Box box = Install(60000, "install_without_restore_entry.png");
+        CHECK(box.text.rfind("引导安装完成!\n\n启动菜单中没有加入“Tarwen: restore last good registry”", 0) == 0, "\"%s\"", box.text.c_str());
+        CHECK(ReadBytes(kBootIni).find("/TWRESTORE") == std::string::npos && ReadSettings(WindowsSettings())["Backup0"] == "2",
+              "installed without the restore entry:\n%s", ReadBytes(kBootIni).c_str());
+    }
+    {
         Context context("driver backup fails");
         LayOutCleanMachine();
         WriteSettings(WindowsSettings(), kRemovedInstallation);
@@ -334,19 +356,21 @@ SCENARIO(install) {
 void InstallToRemove() {
     LayOutCleanMachine();
     Context context("installation to remove");
-    CHECK(Install().text == "引导安装完成!", "installed by the panel");
+    CHECK(Install().text == "引导安装完成!" && ReadBytes(kBootIni) == kInstalledBootIni,
+          "installed by the panel, the restore entry with the others");
 }
 
 // ------------------------------------------------------------------ boot menu and tree removal
 
 SCENARIO(bootmenu) {
     std::string original = kOriginalBootIni;
-    std::string timeout10 = original;
-    timeout10.replace(timeout10.find("timeout=30"), 10, "timeout=10");
+    const std::string& timeout10 = kRemovedBootIni;
 
     WriteBytes(kBootIni, original);
     SetFileAttributesA(kBootIni, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY);
-    CHECK(AddBootMenuEntries(), "entries added to a hidden, system, read-only boot.ini");
+    CHECK(AddBootMenuEntries() == BootMenuEntries::kAll, "entries added to a hidden, system, read-only boot.ini");
+    CHECK(AddBootMenuEntries() == BootMenuEntries::kAll && ReadBytes(kBootIni) == kInstalledBootIni,
+          "added again: one line per key, one restore entry:\n%s", ReadBytes(kBootIni).c_str());
     CHECK(RemoveBootMenuEntries(), "entries removed");
     CHECK(ReadBytes(kBootIni) == timeout10, "after removal boot.ini is as before but for the time-out:\n%s",
           ReadBytes(kBootIni).c_str());
@@ -355,7 +379,7 @@ SCENARIO(bootmenu) {
 
     // A hand-written entry with the key in capitals and a quoted description is the same key.
     WriteBytes(kBootIni, original + "C:\\WRLDR=\"Old repair\"\r\n");
-    CHECK(AddBootMenuEntries(), "entries added over a hand-written one");
+    CHECK(AddBootMenuEntries() == BootMenuEntries::kAll, "entries added over a hand-written one");
     std::string ini = ReadBytes(kBootIni);
     CHECK(CountKey(ini, "c:\\wrldr") == 1 && ini.find("Old repair") == std::string::npos &&
               ini.find("=进入Tarwen系统修复") != std::string::npos,
@@ -365,6 +389,13 @@ SCENARIO(bootmenu) {
     CHECK(CountKey(ini, "c:\\wrldr") == 0 && CountKey(ini, "c:\\sysh\\kest\\BOOTSECT.cdr") == 0 && ini == timeout10,
           "the hand-written entry is removed:\n%s", ini.c_str());
     CHECK(ReadBytes(kBootIniCopyPath).find("Old repair") == std::string::npos, "the copy beside it is the state before the edit");
+    {
+        // Held open against writing: neither the keys nor the restore entry get in, no line is lost.
+        tw::UniqueFileHandle held(CreateFileA(kBootIni, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        CHECK(AddBootMenuEntries() == BootMenuEntries::kNone, "boot.ini held open: nothing added");
+        held.Reset();
+        CHECK(ReadBytes(kBootIni) == timeout10, "boot.ini as it was:\n%s", ReadBytes(kBootIni).c_str());
+    }
 
     // Tree removal: read-only and hidden entries go, a link goes without what it points to.
     const std::string tree = "c:\\twtree", outside = "c:\\twkeep";
