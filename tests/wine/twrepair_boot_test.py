@@ -22,6 +22,7 @@ CONFIG = os.path.join(WINDOWS, "system32", "config")
 SETTINGS = os.path.join(WINDOWS, "wispdata.dat")
 INDEX = os.path.join(TWSAFE, "bkinfo.dat")
 HIVE_TO_RESTORE = os.path.join(WINDOWS, "temp", "TWXT04.XFF")
+SOFTWARE_TO_RESTORE = os.path.join(WINDOWS, "temp", "TWSW04.XFF")
 # A profile folder with spaces and a Chinese name: userpath stores the spaces
 # as "*" and the name in code page 936, so both the asterisk rule and the
 # widening of cp936 text have to work for the user hive to be found.
@@ -42,6 +43,7 @@ HIVES = {
 }
 NTUSER = bytes((i * 11 + 9) % 239 for i in range(3333))
 USER_LOG = b"log of the user's hive"
+SOFTWARE_LOG = b"log of the software hive"
 
 
 def hive(bins):
@@ -87,19 +89,20 @@ def sections(data):
     return out
 
 
-def settings_entries(is_repair="000"):
+def settings_entries(is_repair="000", sys_repair=None):
+    """The settings of an installed machine; SysRepair only when asked for."""
     return ["Backup0=2", "userpath=" + USERPATH, "syspath=C:\\windows", "InsSign=4321",
-            "IsRepair=" + is_repair, "SignRun=000"]
+            "IsRepair=" + is_repair, "SignRun=000"] + (["SysRepair=" + sys_repair] if sys_repair else [])
 
 
-def lay_out_machine(settings=True, index=True, is_repair="000"):
+def lay_out_machine(settings=True, index=True, is_repair="000", sys_repair=None):
     """An installed machine: hives, the user's profile, settings, snapshot folder."""
     remove_machine()
     for name, data in HIVES.items():
         write(os.path.join(CONFIG, name), data)
     write(os.path.join(PROFILE, "NTUSER.DAT"), NTUSER)
     if settings:
-        entries = settings_entries(is_repair)
+        entries = settings_entries(is_repair, sys_repair)
         write(SETTINGS, profile_file(len(entries), entries))
     os.makedirs(TWSAFE, exist_ok=True)
     if index:
@@ -108,17 +111,21 @@ def lay_out_machine(settings=True, index=True, is_repair="000"):
 
 
 def remove_machine():
-    for path in (SETTINGS, HIVE_TO_RESTORE):
+    for path in (SETTINGS, HIVE_TO_RESTORE, SOFTWARE_TO_RESTORE):
         if os.path.exists(path):
             os.remove(path)
     for folder in (TWSAFE, CONFIG, PROFILE_ROOT):
         shutil.rmtree(folder, ignore_errors=True)
 
 
-def set_is_repair(value):
+def request_slot(key):
+    return 1 + [e.split("=")[0] for e in settings_entries(sys_repair="000")].index(key)
+
+
+def set_request(key, value):
     data = bytearray(read(SETTINGS))
-    k = 1 + [e.split("=")[0] for e in settings_entries()].index("IsRepair")
-    data[SLOT * k:SLOT * (k + 1)] = ("IsRepair=" + value).encode().ljust(SLOT, b"\0")
+    k = request_slot(key)
+    data[SLOT * k:SLOT * (k + 1)] = ("%s=%s" % (key, value)).encode().ljust(SLOT, b"\0")
     write(SETTINGS, bytes(data))
 
 
@@ -229,13 +236,34 @@ class BootTest(unittest.TestCase):
         self.assertFalse(os.path.exists(HIVE_TO_RESTORE))
         self.assertEqual(slot_text(read(SETTINGS), 5), "IsRepair=000")
 
-        set_is_repair("222")
+        set_request("IsRepair", "222")
         boot = self.boot()
         self.assertEqual(boot.console, [])
         self.assertEqual(read(user_hive), NTUSER)
         self.assertEqual(read(user_hive + ".LOG"), USER_LOG, "the log comes back with its hive")
         self.assertEqual(read(saved_hive), NTUSER, "the saved hive is kept")
         self.assertEqual(slot_text(read(SETTINGS), 5), "IsRepair=000")
+
+    def test_software_restore_then_undo(self):
+        lay_out_machine(sys_repair="111")
+        write(SOFTWARE_TO_RESTORE, PREPARED)
+        software, saved = os.path.join(CONFIG, "software"), os.path.join(CONFIG, "software.twb")
+        write(software + ".LOG", SOFTWARE_LOG)
+        sys_repair = lambda: slot_text(read(SETTINGS), request_slot("SysRepair"))
+
+        self.assertEqual(self.boot().console, [])
+        self.assertEqual((read(software), read(saved), read(saved + ".log")),
+                         (PREPARED, HIVES["software"], SOFTWARE_LOG), "the former hive and its log kept")
+        self.assertFalse(os.path.exists(software + ".LOG") or os.path.exists(SOFTWARE_TO_RESTORE))
+        self.assertEqual(sys_repair(), "SysRepair=000")
+
+        set_request("SysRepair", "222")
+        self.assertEqual(self.boot().console, [])
+        self.assertEqual((read(software), read(software + ".LOG"), read(saved)),
+                         (HIVES["software"], SOFTWARE_LOG, HIVES["software"]), "put back, the saved hive kept")
+        self.assertEqual(sys_repair(), "SysRepair=000")
+        self.assertEqual((read(os.path.join(CONFIG, "system")), read(os.path.join(CONFIG, "SAM"))),
+                         (HIVES["system"], HIVES["SAM"]))
 
     def test_restore_of_a_damaged_hive_is_refused(self):
         lay_out_machine(is_repair="111")
