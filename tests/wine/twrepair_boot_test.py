@@ -43,7 +43,6 @@ HIVES = {
 }
 NTUSER = bytes((i * 11 + 9) % 239 for i in range(3333))
 USER_LOG = b"log of the user's hive"
-SOFTWARE_LOG = b"log of the software hive"
 
 
 def hive(bins):
@@ -89,20 +88,19 @@ def sections(data):
     return out
 
 
-def settings_entries(is_repair="000", sys_repair=None):
-    """The settings of an installed machine; SysRepair only when asked for."""
+def settings_entries(is_repair="000"):
     return ["Backup0=2", "userpath=" + USERPATH, "syspath=C:\\windows", "InsSign=4321",
-            "IsRepair=" + is_repair, "SignRun=000"] + (["SysRepair=" + sys_repair] if sys_repair else [])
+            "IsRepair=" + is_repair, "SignRun=000"]
 
 
-def lay_out_machine(settings=True, index=True, is_repair="000", sys_repair=None):
+def lay_out_machine(settings=True, index=True, is_repair="000"):
     """An installed machine: hives, the user's profile, settings, snapshot folder."""
     remove_machine()
     for name, data in HIVES.items():
         write(os.path.join(CONFIG, name), data)
     write(os.path.join(PROFILE, "NTUSER.DAT"), NTUSER)
     if settings:
-        entries = settings_entries(is_repair, sys_repair)
+        entries = settings_entries(is_repair)
         write(SETTINGS, profile_file(len(entries), entries))
     os.makedirs(TWSAFE, exist_ok=True)
     if index:
@@ -118,14 +116,10 @@ def remove_machine():
         shutil.rmtree(folder, ignore_errors=True)
 
 
-def request_slot(key):
-    return 1 + [e.split("=")[0] for e in settings_entries(sys_repair="000")].index(key)
-
-
-def set_request(key, value):
+def set_is_repair(value):
     data = bytearray(read(SETTINGS))
-    k = request_slot(key)
-    data[SLOT * k:SLOT * (k + 1)] = ("%s=%s" % (key, value)).encode().ljust(SLOT, b"\0")
+    k = 1 + [e.split("=")[0] for e in settings_entries()].index("IsRepair")
+    data[SLOT * k:SLOT * (k + 1)] = ("IsRepair=" + value).encode().ljust(SLOT, b"\0")
     write(SETTINGS, bytes(data))
 
 
@@ -236,7 +230,7 @@ class BootTest(unittest.TestCase):
         self.assertFalse(os.path.exists(HIVE_TO_RESTORE))
         self.assertEqual(slot_text(read(SETTINGS), 5), "IsRepair=000")
 
-        set_request("IsRepair", "222")
+        set_is_repair("222")
         boot = self.boot()
         self.assertEqual(boot.console, [])
         self.assertEqual(read(user_hive), NTUSER)
@@ -245,25 +239,19 @@ class BootTest(unittest.TestCase):
         self.assertEqual(slot_text(read(SETTINGS), 5), "IsRepair=000")
 
     def test_software_restore_then_undo(self):
-        lay_out_machine(sys_repair="111")
+        lay_out_machine()
         write(SOFTWARE_TO_RESTORE, PREPARED)
-        software, saved = os.path.join(CONFIG, "software"), os.path.join(CONFIG, "software.twb")
-        write(software + ".LOG", SOFTWARE_LOG)
-        sys_repair = lambda: slot_text(read(SETTINGS), request_slot("SysRepair"))
-
-        self.assertEqual(self.boot().console, [])
-        self.assertEqual((read(software), read(saved), read(saved + ".log")),
-                         (PREPARED, HIVES["software"], SOFTWARE_LOG), "the former hive and its log kept")
-        self.assertFalse(os.path.exists(software + ".LOG") or os.path.exists(SOFTWARE_TO_RESTORE))
-        self.assertEqual(sys_repair(), "SysRepair=000")
-
-        set_request("SysRepair", "222")
-        self.assertEqual(self.boot().console, [])
-        self.assertEqual((read(software), read(software + ".LOG"), read(saved)),
-                         (HIVES["software"], SOFTWARE_LOG, HIVES["software"]), "put back, the saved hive kept")
-        self.assertEqual(sys_repair(), "SysRepair=000")
-        self.assertEqual((read(os.path.join(CONFIG, "system")), read(os.path.join(CONFIG, "SAM"))),
-                         (HIVES["system"], HIVES["SAM"]))
+        log = b"log of the software hive"
+        write(os.path.join(CONFIG, "software.LOG"), log)
+        paths = [os.path.join(CONFIG, name) for name in ("software", "software.LOG", "software.twb", "software.twb.log")]
+        old = HIVES["software"]
+        # "111" keeps the former hive and its log beside it; "222" puts them back.
+        for request, expected in (("111", [PREPARED, None, old, log]), ("222", [old, log, old, log])):
+            write(SETTINGS, profile_file(7, settings_entries() + ["SysRepair=" + request]))
+            self.assertEqual(self.boot().console, [])
+            self.assertEqual([read(p) if os.path.exists(p) else None for p in paths], expected, request)
+            self.assertEqual(slot_text(read(SETTINGS), 7), "SysRepair=000")
+            self.assertFalse(os.path.exists(SOFTWARE_TO_RESTORE))
 
     def test_restore_of_a_damaged_hive_is_refused(self):
         lay_out_machine(is_repair="111")
