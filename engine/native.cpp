@@ -147,6 +147,8 @@ bool BuildFilePath(const char* folder, const char* fileName, TwChar* out) {
   return LayerWidenText(narrow, out, kWidePathUnits);
 }
 
+// The files of a request for the hive names gives in folder. False when a
+// path does not fit.
 bool BuildHiveFiles(const char* folder, const HiveNames& names, const TwChar* prepared, HiveFiles* files) {
   files->prepared = prepared;
   return BuildFilePath(folder, names.hive, files->hive) && BuildFilePath(folder, names.log, files->log) &&
