@@ -133,8 +133,12 @@ bool RemoveFile(const TwChar* name);
 // The daily snapshot: one file of the four hives per day, recorded in the index.
 bool BackupSysFile();
 
-// Carries out the user-hive request that IsRepair holds.
+// The restore pass: the user-hive request that IsRepair holds, and the
+// software-hive request that SysRepair holds ("111" puts temp\TWSW04.XFF in
+// place of config\software, keeping it as software.twb; "222" puts that
+// back), each carried out or kept on its own.
 bool HandleRepairNtuser();
+bool HandleRepairSoftware();
 
 // Builds the wide path of a file in the user's profile folder from the
 // userpath value (spaces stored as "*"). False when it does not fit, or when
@@ -143,7 +147,7 @@ bool HandleRepairNtuser();
 bool BuildUserFilePath(const char* userpath, const char* fileName, TwChar* out);
 
 // What the entry does before it terminates: the settings presence test, the
-// snapshot pass and the restore pass.
+// snapshot pass and the restore pass's two requests.
 void RunBootPasses();
 
 // ---- hive_request: putting a hive in place ---------------------------------
@@ -151,9 +155,9 @@ void RunBootPasses();
 // The files one hive request moves between. Only the hive the system loads
 // and its log are ever in use; the rest lie beside them on the same volume.
 struct HiveFiles {
-  TwChar hive[kWidePathUnits];      // the hive the system loads (NTUSER.DAT)
-  TwChar log[kWidePathUnits];       // its transaction log (NTUSER.DAT.LOG)
-  TwChar saved[kWidePathUnits];     // the hive from before the last restore (BKDATA3.DAT)
+  TwChar hive[kWidePathUnits];      // the hive the system loads (NTUSER.DAT, software)
+  TwChar log[kWidePathUnits];       // its transaction log (NTUSER.DAT.LOG, software.LOG)
+  TwChar saved[kWidePathUnits];     // the hive from before the last restore (BKDATA3.DAT, software.twb)
   TwChar savedLog[kWidePathUnits];  // the saved hive's log
   TwChar spare[kWidePathUnits];     // a copy on its way into place
   TwChar spareLog[kWidePathUnits];  // the copy of a log on its way into place

@@ -71,7 +71,7 @@ bool MoveLogAside(const HiveFiles& files) {
 
 // The saved hive and its log go back in place. Should the rename fail, a
 // copy stands in, so that the system never finds the hive missing and makes
-// a fresh one that a later request would take for the user's own.
+// a fresh one that a later request would take for the machine's own.
 void PutBack(const HiveFiles& files) {
   if (LayerRenameFile(files.saved, files.hive, RenameMode::kNoReplace) != FileStatus::kOk) {
     MyMoveFile(files.saved, files.hive);
@@ -102,7 +102,7 @@ bool FinishRequest(TwHandle settings, const char* key) {
 }
 
 // "111". The hive to restore is copied beside the hive first, so that a
-// failed copy changes nothing; then the user's own hive moves aside and the
+// failed copy changes nothing; then the hive in place moves aside and the
 // copy is renamed into the free place, never over a file.
 bool PutPreparedHiveInPlace(TwHandle settings, const char* key, const HiveFiles& files) {
   switch (CheckHiveFile(files.prepared)) {
@@ -125,11 +125,11 @@ bool PutPreparedHiveInPlace(TwHandle settings, const char* key, const HiveFiles&
     Likeness toSaved = Compare(files.hive, files.saved);
     if (toSaved == Likeness::kUnknown) return false;
     // The beginning of the hive to restore or of the saved hive is a copy
-    // that an interruption cut short, not the user's own: the saved hive
+    // that an interruption cut short, not the machine's own: the saved hive
     // holds that.
     ownInPlace = toPrepared != Likeness::kBeginning && toSaved != Likeness::kBeginning;
   }
-  // Without the user's own hive in place, the saved hive must hold it.
+  // Without the machine's own hive in place, the saved hive must hold it.
   if (!ownInPlace && FindFile(files.saved) != FileStatus::kOk) return false;
   if (!CopyIntoSpare(files.prepared, nullptr, files)) {
     RemoveSpares(files);

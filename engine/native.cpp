@@ -12,11 +12,27 @@ const TwChar kSettingsPath[] = TW_TEXT("\\SystemRoot\\wispdata.dat");
 // the disk: a day file that exists is never one cut short by a power cut.
 const TwChar kSpareSnapshotPath[] = TW_TEXT("\\SystemRoot\\twsafe\\snapshot.tmp");
 const TwChar kHiveToRestore[] = TW_TEXT("\\SystemRoot\\temp\\TWXT04.XFF");
+const TwChar kSoftwareToRestore[] = TW_TEXT("\\SystemRoot\\temp\\TWSW04.XFF");
+const char kConfigFolder[] = "\\SystemRoot\\System32\\config";
 const TwChar* const kSystemHives[] = {
     TW_TEXT("\\SystemRoot\\System32\\config\\system"),
     TW_TEXT("\\SystemRoot\\System32\\config\\software"),
     TW_TEXT("\\SystemRoot\\System32\\config\\Sam"),
 };
+
+// The files of a hive request by their names in the hive's folder. A copy on
+// its way into place is TWHIVE.TMP there, with its log TWHIVE.LOG.
+struct HiveNames {
+  const char* hive;
+  const char* log;
+  const char* saved;
+  const char* savedLog;
+};
+const HiveNames kUserHiveNames = {"NTUSER.DAT", "NTUSER.DAT.LOG", "BKDATA3.DAT", "BKDATA3.DAT.LOG"};
+// Of the machine's hives only the software hive is ever replaced: the system
+// hive is loaded by the time the program runs, and the accounts hive would
+// undo password changes and has no security hive in a snapshot to match it.
+const HiveNames kSoftwareHiveNames = {"software", "software.LOG", "software.twb", "software.twb.log"};
 
 constexpr uint32_t kChunkSize = 1024;
 constexpr size_t kNarrowPathSize = 256;
@@ -120,27 +136,55 @@ bool SnapshotDay(const TwChar* path, const char* indexDate) {
   return whole ? HandleBackupInfo(indexDate) : TakeSnapshot(path, indexDate);
 }
 
-// Builds the hive files of the user's folder. False when a path does not fit.
-bool BuildUserHiveFiles(const char* userpath, HiveFiles* files) {
-  files->prepared = kHiveToRestore;
-  return BuildUserFilePath(userpath, "NTUSER.DAT", files->hive) &&
-         BuildUserFilePath(userpath, "NTUSER.DAT.LOG", files->log) &&
-         BuildUserFilePath(userpath, "BKDATA3.DAT", files->saved) &&
-         BuildUserFilePath(userpath, "BKDATA3.DAT.LOG", files->savedLog) &&
-         BuildUserFilePath(userpath, "TWHIVE.TMP", files->spare) &&
-         BuildUserFilePath(userpath, "TWHIVE.LOG", files->spareLog);
+// Builds the wide path of a file in a folder written as the settings store
+// it (spaces as "*"). False when it does not fit.
+bool BuildFilePath(const char* folder, const char* fileName, TwChar* out) {
+  char narrow[kNarrowPathSize];
+  TextBuilder text(narrow, sizeof narrow);
+  text.Append(folder).AppendChar('\\').Append(fileName);
+  if (!text.ok()) return false;
+  ClearXingHao(narrow);
+  return LayerWidenText(narrow, out, kWidePathUnits);
+}
+
+// The files of a request for the hive names gives in folder. False when a
+// path does not fit.
+bool BuildHiveFiles(const char* folder, const HiveNames& names, const TwChar* prepared, HiveFiles* files) {
+  files->prepared = prepared;
+  return BuildFilePath(folder, names.hive, files->hive) && BuildFilePath(folder, names.log, files->log) &&
+         BuildFilePath(folder, names.saved, files->saved) && BuildFilePath(folder, names.savedLog, files->savedLog) &&
+         BuildFilePath(folder, "TWHIVE.TMP", files->spare) && BuildFilePath(folder, "TWHIVE.LOG", files->spareLog);
+}
+
+// The user hive's files, in the folder userpath names. False without one.
+bool LocateUserHive(TwHandle settings, HiveFiles* files) {
+  char userpath[kNarrowPathSize];
+  return ReadUserPath(settings, userpath) && IsPlainDrivePath(userpath) &&
+         BuildHiveFiles(userpath, kUserHiveNames, kHiveToRestore, files);
+}
+
+bool LocateSoftwareHive(TwHandle, HiveFiles* files) {
+  return BuildHiveFiles(kConfigFolder, kSoftwareHiveNames, kSoftwareToRestore, files);
+}
+
+// Carries out the request that key holds over the files locate finds. A
+// request whose files cannot be located stays for a later boot.
+bool HandleHiveRequest(const char* key, bool (*locate)(TwHandle settings, HiveFiles* files)) {
+  TwHandle settings;
+  if (!OpenFile(kSettingsPath, &settings, kDispositionOpenExisting)) return false;
+  char request[kValueBufferSize];
+  if (!ReadIniFile(settings, key, request, sizeof request)) request[0] = '\0';
+  bool done = strcmp(request, "111") != 0 && strcmp(request, "222") != 0;
+  HiveFiles files;
+  if (!done && locate(settings, &files)) done = CarryOutHiveRequest(settings, key, request, files);
+  LayerCloseFile(settings);
+  return done;
 }
 
 }  // namespace
 
 bool BuildUserFilePath(const char* userpath, const char* fileName, TwChar* out) {
-  if (!IsPlainDrivePath(userpath)) return false;
-  char narrow[kNarrowPathSize];
-  TextBuilder text(narrow, sizeof narrow);
-  text.Append(userpath).AppendChar('\\').Append(fileName);
-  if (!text.ok()) return false;
-  ClearXingHao(narrow);
-  return LayerWidenText(narrow, out, kWidePathUnits);
+  return IsPlainDrivePath(userpath) && BuildFilePath(userpath, fileName, out);
 }
 
 void DisplayString(const TwChar* pString) { LayerDisplayString(pString); }
@@ -249,31 +293,18 @@ bool BackupSysFile() {
   return recorded;
 }
 
-bool HandleRepairNtuser() {
-  TwHandle settings;
-  if (!OpenFile(kSettingsPath, &settings, kDispositionOpenExisting)) return false;
+bool HandleRepairNtuser() { return HandleHiveRequest("IsRepair", LocateUserHive); }
 
-  char userpath[kNarrowPathSize];
-  char request[kValueBufferSize];
-  bool named = ReadUserPath(settings, userpath);
-  if (!ReadIniFile(settings, "IsRepair", request, sizeof request)) request[0] = '\0';
-
-  bool done = strcmp(request, "111") != 0 && strcmp(request, "222") != 0;
-  // Without the user's folder a request cannot be carried out; it stays.
-  HiveFiles files;
-  if (!done && named && BuildUserHiveFiles(userpath, &files)) {
-    done = CarryOutHiveRequest(settings, "IsRepair", request, files);
-  }
-  LayerCloseFile(settings);
-  return done;
-}
+bool HandleRepairSoftware() { return HandleHiveRequest("SysRepair", LocateSoftwareHive); }
 
 void RunBootPasses() {
   TwHandle settings;
   if (OpenFile(kSettingsPath, &settings, kDispositionOpenExisting)) LayerCloseFile(settings);
   else DisplayString(TW_TEXT("Open IniFile Error\n"));
-  // Neither result changes what follows: the restore pass runs whatever the
-  // snapshot pass did, and the boot goes on whatever both did.
+  // No result changes what follows: the day's snapshot comes first, so that
+  // it holds the hives from before a restore; each request is carried out
+  // whatever the other did, and the boot goes on whatever all did.
   BackupSysFile();
   HandleRepairNtuser();
+  HandleRepairSoftware();
 }

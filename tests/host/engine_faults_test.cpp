@@ -25,21 +25,26 @@
 namespace {
 
 const std::string kUser = "Documents and Settings/user1/";
+const std::string kConfig = "WINDOWS/system32/config/";
 const char kSettings[] = "WINDOWS/wispdata.dat";
 const char kIndex[] = "WINDOWS/twsafe/bkinfo.dat";
 
-// A hive request as the checker sees it: its settings key and the files it
-// moves between. A request for another hive joins with a row here and its
-// start states below.
+// A hive request as the checker sees it: its settings key, the files it
+// moves between, and the snapshot section that holds its hive. A request for
+// another hive joins with a row here and its start states below.
 struct HiveRequest {
   const char* key;
   std::string hive, log, saved, savedLog, prepared;
+  int section;
 };
 const HiveRequest kRequests[] = {
     {"IsRepair", kUser + "NTUSER.DAT", kUser + "NTUSER.DAT.LOG", kUser + "BKDATA3.DAT", kUser + "BKDATA3.DAT.LOG",
-     "WINDOWS/temp/TWXT04.XFF"},
+     "WINDOWS/temp/TWXT04.XFF", 3},
+    {"SysRepair", kConfig + "software", kConfig + "software.LOG", kConfig + "software.twb", kConfig + "software.twb.log",
+     "WINDOWS/temp/TWSW04.XFF", 1},
 };
 const HiveRequest& kUserHive = kRequests[0];
+const HiveRequest& kSoftwareHive = kRequests[1];
 
 bool Exhaustive() { return getenv("TW_CRASH_EXHAUSTIVE") != nullptr; }
 
@@ -62,10 +67,13 @@ std::string SettingValue(const Bytes& settings, const char* key) {
 
 std::string Setting(const TestDrive& drive, const char* key) { return SettingValue(drive.Read(kSettings), key); }
 
-void Request(const TestDrive& drive, const char* value, bool shortLastSlot = false) {
-  Bytes settings = ProfileFile(4, {"Backup0=2", "userpath=\\??\\C:\\Documents*and*Settings\\user1", "SignRun=111",
-                                   std::string("IsRepair=") + value});
-  if (shortLastSlot) settings.resize(settings.size() - 100 + strlen("IsRepair=") + strlen(value) + 1);
+// Settings with IsRepair, and SysRepair when software is given, last.
+void Request(const TestDrive& drive, const char* value, bool shortLastSlot = false, const char* software = nullptr) {
+  std::vector<std::string> slots = {"Backup0=2", "userpath=\\??\\C:\\Documents*and*Settings\\user1", "SignRun=111",
+                                    std::string("IsRepair=") + value};
+  if (software) slots.push_back(std::string("SysRepair=") + software);
+  Bytes settings = ProfileFile(static_cast<int>(slots.size()), slots);
+  if (shortLastSlot) settings.resize(settings.size() - 100 + slots.back().size() + 1);
   drive.Write(kSettings, settings);
 }
 
@@ -85,6 +93,7 @@ void Installed(TestDrive& drive, int days) {
 }
 
 const Bytes kPrepared = BuildHive(3 * 4096);
+const Bytes kPreparedSoftware = BuildHive(2 * 4096);
 const char kOwnHive[] = "the user's own hive";
 
 void RestoreRequested(TestDrive& drive) {
@@ -106,11 +115,11 @@ std::function<void(TestDrive&)> RestoreOver(const Bytes& hive) {
 #define EXPECT_SAME(name) EXPECT_EQ(after.Read(name), start.Read(name)) << where << ": " << (name)
 
 // The prepared hive in place and the flag cleared; the saved hive as expected.
-auto Restored(const Bytes& saved) {
-  return [saved](Drive, Drive after, const std::string& where) {
-    EXPECT_FILE(after, kUserHive.hive, kPrepared);
-    EXPECT_FILE(after, kUserHive.saved, saved);
-    EXPECT_EQ(Setting(after, "IsRepair"), "000") << where;
+auto Restored(const Bytes& saved, const HiveRequest& request = kUserHive, const Bytes& prepared = kPrepared) {
+  return [saved, &request, prepared](Drive, Drive after, const std::string& where) {
+    EXPECT_FILE(after, request.hive, prepared);
+    EXPECT_FILE(after, request.saved, saved);
+    EXPECT_EQ(Setting(after, request.key), "000") << where;
   };
 }
 
@@ -175,6 +184,36 @@ const Scenario kScenarios[] = {
        Request(d, "222");
      },
      Untouched("000")},
+    {"restore of the user and the software hive at once", 4,
+     [](TestDrive& d) {
+       RestoreRequested(d);
+       d.Write(kSoftwareHive.prepared, kPreparedSoftware);
+       d.Write(kSoftwareHive.log, "log of the machine's software hive");
+       Request(d, "111", false, "111");
+     },
+     [](Drive start, Drive after, const std::string& where) {
+       Restored(start.Read(kUserHive.hive))(start, after, where);
+       Restored(start.Read(kSoftwareHive.hive), kSoftwareHive, kPreparedSoftware)(start, after, where);
+       EXPECT_FILE(after, kSoftwareHive.savedLog, start.Read(kSoftwareHive.log));
+       EXPECT_FALSE(after.Exists(kSoftwareHive.log) || after.Exists(kSoftwareHive.prepared)) << where;
+       EXPECT_NE(after.Read("WINDOWS/twsafe/20270105.xff").find(start.Read(kSoftwareHive.hive)), Bytes::npos)
+           << where << ": the day's snapshot holds the software hive from before the restore";
+     }},
+    {"undo of a software restore beside a user request that waits", 4,
+     [](TestDrive& d) {
+       Installed(d, 3);
+       d.Write(kSoftwareHive.saved, "the machine's own software hive");
+       d.Write(kSoftwareHive.savedLog, "its log");
+       d.Write(kSoftwareHive.log, "log of the restored software hive");
+       Request(d, "111", false, "222");  // and no hive to restore for the user
+     },
+     [](Drive start, Drive after, const std::string& where) {
+       EXPECT_FILE(after, kSoftwareHive.hive, "the machine's own software hive");
+       EXPECT_FILE(after, kSoftwareHive.log, "its log");
+       EXPECT_SAME(kSoftwareHive.saved);
+       EXPECT_EQ(Setting(after, "SysRepair"), "000") << where;
+       Untouched("111")(start, after, where);
+     }},
     {"a pending record of a day cut off before", 23,
      [](TestDrive& d) {
        Installed(d, 21);
@@ -291,6 +330,9 @@ class Invariants {
     m_indexes.push_back(IndexLines(m_sameDay));
     BootOn(drive, scenario.day + 1);
     m_nextDay = drive.Files();
+    // No request ever replaces the system hive or the accounts hive.
+    m_sectionHives[0] = {m_before.at(kConfig + "system")};
+    m_sectionHives[2] = {m_before.at(kConfig + "SAM")};
     for (const HiveRequest& request : kRequests) {
       Expected expected;
       expected.request = SettingValue(m_before.at(kSettings), request.key);
@@ -306,7 +348,7 @@ class Invariants {
         if (m_before.count(hive) && m_before.count(log)) m_logOf[m_before.at(hive)] = m_before.at(log);
       }
       for (const Bytes& hive : {expected.start, expected.end, expected.own, Get(m_nextDay, request.hive)}) {
-        m_userHives.insert(hive);
+        m_sectionHives[request.section].insert(hive);
       }
     }
     CheckClean(drive, std::string(scenario.name) + ", the boots without faults");
@@ -411,21 +453,19 @@ class Invariants {
     return found == files.end() ? "(none)" : found->second;
   }
 
-  // As it was before the boot, or four sections: the machine's three system
-  // hives and one of its user hives.
+  // As it was before the boot, or four sections: the machine's system and
+  // accounts hives, and one of its software hives and of its user hives.
   bool IsWholeSnapshot(const std::map<std::string, Bytes>& files, const std::string& name) const {
     auto found = files.find(name);
     if (found == files.end()) return false;
     if (m_before.count(name) && m_before.at(name) == found->second) return true;
     const Bytes& bytes = found->second;
-    const char* hives[] = {"WINDOWS/system32/config/system", "WINDOWS/system32/config/software",
-                           "WINDOWS/system32/config/SAM"};
     size_t at = 0;
     for (int section = 0; section < 4; ++section) {
       if (at + 256 > bytes.size()) return false;
       size_t size = strtoul(bytes.c_str() + at, nullptr, 10);
       Bytes data = bytes.substr(at + 256, size);
-      if (section < 3 ? data != m_before.at(hives[section]) : !m_userHives.count(data)) return false;
+      if (!m_sectionHives[section].count(data)) return false;
       at += 256 + size;
     }
     return at == bytes.size();
@@ -435,7 +475,7 @@ class Invariants {
   std::vector<std::vector<std::string>> m_indexes;  // every index a clean boot writes whole
   std::vector<Expected> m_expected;                 // by request
   std::map<Bytes, Bytes> m_logOf;                   // the log of each hive of the start state
-  std::set<Bytes> m_userHives;
+  std::set<Bytes> m_sectionHives[4];  // what each section of a whole snapshot may hold
 };
 
 // The crash states explored at one point: the metadata kept in full, the

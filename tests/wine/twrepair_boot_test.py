@@ -22,6 +22,7 @@ CONFIG = os.path.join(WINDOWS, "system32", "config")
 SETTINGS = os.path.join(WINDOWS, "wispdata.dat")
 INDEX = os.path.join(TWSAFE, "bkinfo.dat")
 HIVE_TO_RESTORE = os.path.join(WINDOWS, "temp", "TWXT04.XFF")
+SOFTWARE_TO_RESTORE = os.path.join(WINDOWS, "temp", "TWSW04.XFF")
 # A profile folder with spaces and a Chinese name: userpath stores the spaces
 # as "*" and the name in code page 936, so both the asterisk rule and the
 # widening of cp936 text have to work for the user hive to be found.
@@ -108,7 +109,7 @@ def lay_out_machine(settings=True, index=True, is_repair="000"):
 
 
 def remove_machine():
-    for path in (SETTINGS, HIVE_TO_RESTORE):
+    for path in (SETTINGS, HIVE_TO_RESTORE, SOFTWARE_TO_RESTORE):
         if os.path.exists(path):
             os.remove(path)
     for folder in (TWSAFE, CONFIG, PROFILE_ROOT):
@@ -236,6 +237,21 @@ class BootTest(unittest.TestCase):
         self.assertEqual(read(user_hive + ".LOG"), USER_LOG, "the log comes back with its hive")
         self.assertEqual(read(saved_hive), NTUSER, "the saved hive is kept")
         self.assertEqual(slot_text(read(SETTINGS), 5), "IsRepair=000")
+
+    def test_software_restore_then_undo(self):
+        lay_out_machine()
+        write(SOFTWARE_TO_RESTORE, PREPARED)
+        log = b"log of the software hive"
+        write(os.path.join(CONFIG, "software.LOG"), log)
+        paths = [os.path.join(CONFIG, name) for name in ("software", "software.LOG", "software.twb", "software.twb.log")]
+        old = HIVES["software"]
+        # "111" keeps the former hive and its log beside it; "222" puts them back.
+        for request, expected in (("111", [PREPARED, None, old, log]), ("222", [old, log, old, log])):
+            write(SETTINGS, profile_file(7, settings_entries() + ["SysRepair=" + request]))
+            self.assertEqual(self.boot().console, [])
+            self.assertEqual([read(p) if os.path.exists(p) else None for p in paths], expected, request)
+            self.assertEqual(slot_text(read(SETTINGS), 7), "SysRepair=000")
+            self.assertFalse(os.path.exists(SOFTWARE_TO_RESTORE))
 
     def test_restore_of_a_damaged_hive_is_refused(self):
         lay_out_machine(is_repair="111")
