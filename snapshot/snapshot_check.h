@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "byte_stream.h"
 #include "hive_check.h"
 #include "snap_platform.h"
 
@@ -40,9 +41,45 @@ struct HiveCheckMemory {
   std::vector<uint32_t> work;
 };
 
-// Checks the open snapshot from its start. False only when the file could
-// not be sized; every damage found is in the report.
+// Checks an open snapshot from its start one section at a time, reading
+// each byte once, so that a window can spread the work over its timer ticks.
+// The file and the memory (when given) must outlive the check.
+class SnapshotCheck {
+ public:
+  SnapshotCheck(SnapFile* file, HiveCheckMemory* memory = nullptr);
+  SnapshotCheck(const SnapshotCheck&) = delete;
+  SnapshotCheck& operator=(const SnapshotCheck&) = delete;
+
+  // Checks the next section's header and hive. A header that states no
+  // trustworthy size ends the check: nothing after it can be found.
+  void CheckNextSection();
+  bool Done() const { return m_done; }
+  // False when the file could not be sized: then nothing was checked.
+  bool Sized() const { return m_sized; }
+  const SnapshotReport& report() const { return m_report; }
+
+ private:
+  void Finish(HiveFault fault, int section);
+
+  HiveCheckMemory m_ownMemory;
+  HiveCheckMemory* m_memory;
+  ByteStream m_stream;
+  SnapshotReport m_report;
+  uint64_t m_position = 0;
+  int m_next = 0;
+  bool m_sized = false;
+  bool m_done = false;
+};
+
+// The whole check at once. False only when the file could not be sized;
+// every damage found is in the report.
 bool CheckSnapshot(SnapFile* file, SnapshotReport* report, HiveCheckMemory* memory = nullptr);
+
+// Checks the hive of one section alone, found through the headers before
+// it, without reading the sections before it. The report holds that section
+// and those before it (their hives unchecked), or the header fault that
+// stopped the search. False only when the file could not be sized.
+bool CheckSection(SnapFile* file, int index, SnapshotReport* report, HiveCheckMemory* memory = nullptr);
 
 // Reads only the four section headers, for a listing: their lengths, or
 // false when one is missing, not decimal or overruns the file.
