@@ -864,6 +864,26 @@ SCENARIO(snapshots) {
         StartAfterRestore(false);
     }
     {
+        Context context("a log-on start without today's snapshot");
+        const std::string today = SnapshotPath(DayBefore(0).file);
+        MoveFileA(today.c_str(), (today + ".away").c_str());
+        ChildProcess again;
+        panel = StartPanel(again, kInstalledApp, "/h");
+        Pump(1500);
+        SaveScreen("snapshots_logon_balloon.png");
+        CHECK(Setting("SnapWarned") == DayBefore(0).indexDate, "the warning of the day is given (SnapWarned %s)",
+              Setting("SnapWarned").c_str());
+        dialog = OpenSnapshots(again, panel);
+        const std::string status = DialogText(dialog, IDC_SNAPSHOT_STATUS);
+        CHECK(status.find("\n今天开机时没有保存快照，开机快照程序可能没有运行。") != std::string::npos,
+              "the status line says so: \"%s\"", status.c_str());
+        SaveShot(CaptureWindow(dialog), "snapshots_logon_warning.png");
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        Pump(500);
+        EndWithEscape(again, panel);
+        MoveFileA((today + ".away").c_str(), today.c_str());
+    }
+    {
         // Thirty listed snapshots: the list is there within 100 ms of the click.
         Context context("thirty snapshots");
         std::vector<std::string> lines;
