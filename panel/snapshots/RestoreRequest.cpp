@@ -114,7 +114,10 @@ RequestOutcome RequestHiveRestore(HWND owner, const SnapshotRow& row, const Hive
         ShowError(owner, ("找不到" + SnapshotTitle(row) + "文件 " + ShowPath(snapshot) + "。" + kNothingChanged).c_str());
         return RequestOutcome::kFailed;
     }
-    CheckSection(&file, request.section, checked);
+    if (!CheckSection(&file, request.section, checked)) {
+        ShowError(owner, ("无法读取" + SnapshotTitle(row) + "文件 " + ShowPath(snapshot) + "。" + kNothingChanged).c_str());
+        return RequestOutcome::kFailed;
+    }
     RequestOutcome stopped;
     if (!MayWrite(owner, row, request, *checked, &stopped))
         return stopped;

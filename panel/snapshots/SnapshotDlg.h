@@ -41,6 +41,8 @@ private:
     void UpdateButtons() const;
     // The selected row, or -1.
     int SelectedRow() const;
+    // Checks the next section, and records the snapshot's verdict when that was its last.
+    void CheckNextSection();
     // Moves the check on to the next queued snapshot; false when none is left.
     bool StartNextCheck();
     void FinishCheck();
@@ -52,7 +54,7 @@ private:
     HWND m_list = nullptr;
     tw::CProgressCtrl m_progress;
 
-    // The check in progress: the rows to check, one section a timer tick.
+    // The check in progress: the rows to check, a few sections a timer tick.
     std::vector<int> m_checkQueue;
     size_t m_checkNext = 0;
     int m_sectionsDone = 0;

@@ -669,6 +669,16 @@ Box RequestFor(const ChildProcess& app, HWND dialog, const std::string& date, in
 
 std::string Setting(const char* key) { return ReadSettings(WindowsSettings())[key]; }
 
+// Presses the button for date; while the restart question waits, file holds day's hive and key
+// and SignRun ask for it.
+void CheckRequestWaits(HWND dialog, const std::string& date, int button, const std::string& file,
+                       const std::string& hive, const char* key) {
+    PressFor(dialog, date, button);
+    Pump(500);
+    CHECK(ReadBytes(file) == hive && Setting(key) == "111" && Setting("SignRun") == "111",
+          "%s holds the day's hive; %s and SignRun 111", file.c_str(), key);
+}
+
 // The panel's next start after a restore: the fix-up dialog first (cancelled), then the main
 // window; the handshake clears the request keys.
 void StartAfterRestore(bool fixups) {
@@ -800,11 +810,7 @@ SCENARIO(snapshots) {
     }
     {
         Context context("还原用户设置, OK, a boot");
-        PressFor(dialog, days[1].date, IDC_RESTORE_USER);
-        Pump(500);
-        CHECK(ReadBytes(temp + "TWXT04.XFF") == days[1].user && Setting("IsRepair") == "111" &&
-                  Setting("SignRun") == "111",
-              "TWXT04.XFF is day 2's user hive; IsRepair and SignRun 111");
+        CheckRequestWaits(dialog, days[1].date, IDC_RESTORE_USER, temp + "TWXT04.XFF", days[1].user, "IsRepair");
         ConfirmRestart(app);
         Boot();
         CHECK(ReadBytes(userHive) == days[1].user, "NTUSER.DAT is day 2's user section");
@@ -822,11 +828,7 @@ SCENARIO(snapshots) {
         CHECK(ButtonEnabled(dialog, IDC_UNDO_RESTORE), "撤销上次还原 usable: BKDATA3.DAT exists");
         RequestFor(again, dialog, days[1].date, IDC_RESTORE_SYSTEM, IDCANCEL);
         CHECK(!Exists(temp + "TWSW04.XFF") && Setting("SysRepair") == "000", "Cancel withdraws it");
-        PressFor(dialog, days[1].date, IDC_RESTORE_SYSTEM);
-        Pump(500);
-        CHECK(ReadBytes(temp + "TWSW04.XFF") == days[1].software && Setting("SysRepair") == "111" &&
-                  Setting("SignRun") == "111",
-              "TWSW04.XFF is day 2's software hive; SysRepair and SignRun 111");
+        CheckRequestWaits(dialog, days[1].date, IDC_RESTORE_SYSTEM, temp + "TWSW04.XFF", days[1].software, "SysRepair");
         ConfirmRestart(again);
         WriteBytes(software + ".LOG", "the software hive's log");
         Boot();
