@@ -11,6 +11,7 @@
 #include <shlobj.h>
 
 #include <filesystem>
+#include <sstream>
 
 #include "BootMenu.h"
 #include "Removal.h"
@@ -537,11 +538,11 @@ public:
             ReadProcessMemory(m_process.Get(), item.pszText, text, sizeof text - 1, nullptr);
         return text;
     }
-    // "date kind state" a row.
-    std::vector<std::string> Rows() const {
-        std::vector<std::string> rows;
+    // "date kind state; " a row.
+    std::string Rows() const {
+        std::string rows;
         for (int row = 0; row < Count(); ++row)
-            rows.push_back(Text(row, kDateColumn) + " " + Text(row, kKindColumn) + " " + Text(row, kStateColumn));
+            rows += Text(row, kDateColumn) + " " + Text(row, kKindColumn) + " " + Text(row, kStateColumn) + "; ";
         return rows;
     }
     int Find(const std::string& date) const {
@@ -570,13 +571,6 @@ private:
     char* m_memory = nullptr;
 };
 
-std::string Joined(const std::vector<std::string>& lines) {
-    std::string text;
-    for (const std::string& line : lines)
-        text += line + "; ";
-    return text;
-}
-
 // A day of the installation's life: its dates and the user and software hives it saw.
 struct Day {
     std::string date;       // "2026-03-05", as the list shows it
@@ -593,11 +587,13 @@ Day DayBefore(int days) {
     FILETIME then = {ticks.LowPart, ticks.HighPart};
     SYSTEMTIME date;
     FileTimeToSystemTime(&then, &date);
-    char text[3][32];
-    std::snprintf(text[0], sizeof text[0], "%04d-%02d-%02d", date.wYear, date.wMonth, date.wDay);
-    std::snprintf(text[1], sizeof text[1], "%d-%d-%d", date.wYear, date.wMonth, date.wDay);
-    std::snprintf(text[2], sizeof text[2], "%04d%02d%02d.xff", date.wYear, date.wMonth, date.wDay);
-    return {text[0], text[1], text[2], "", ""};
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %d-%d-%d %04d%02d%02d.xff", date.wYear, date.wMonth, date.wDay,
+                  date.wYear, date.wMonth, date.wDay, date.wYear, date.wMonth, date.wDay);
+    std::istringstream words(text);
+    Day day;
+    words >> day.date >> day.indexDate >> day.file;
+    return day;
 }
 
 std::string ProfileFolder() {
@@ -739,11 +735,10 @@ SCENARIO(snapshots) {
     {
         Context context("the list");
         RemoteList list(GetDlgItem(dialog, IDC_SNAPSHOT_LIST));
-        std::vector<std::string> expected;
+        std::string expected;
         for (int k = 3; k >= 0; --k)
-            expected.push_back(days[k].date + " 最近 未检查");
-        expected.push_back("— 安装时 未检查");
-        CHECK(list.Rows() == expected, "newest first: %s", Joined(list.Rows()).c_str());
+            expected += days[k].date + " 最近 未检查; ";
+        CHECK(list.Rows() == expected + "— 安装时 未检查; ", "newest first: %s", list.Rows().c_str());
         CHECK(DialogText(dialog, IDC_SNAPSHOT_STATUS) == "最近快照：" + days[3].date, "status \"%s\"",
               DialogText(dialog, IDC_SNAPSHOT_STATUS).c_str());
         CHECK(ButtonEnabled(dialog, IDC_RESTORE_USER) && !ButtonEnabled(dialog, IDC_UNDO_RESTORE),
@@ -894,8 +889,7 @@ SCENARIO(snapshots) {
             lines.push_back(day.indexDate + "\t" + (k > 15 ? "1" : "0") + "\t1");
             WriteBytes(SnapshotPath(day.file), Pattern(4096, k));
         }
-        std::string index = ProfileFile(15, lines);
-        WriteBytes(SnapshotPath("bkinfo.dat"), index);
+        WriteBytes(SnapshotPath("bkinfo.dat"), ProfileFile(15, lines));
         ChildProcess again;
         panel = StartPanel(again, kInstalledApp);
         Pump(1000);
@@ -906,17 +900,15 @@ SCENARIO(snapshots) {
             QueryPerformanceCounter(&start);
             Click(panel, IDC_SNAPSHOTS);
             HWND shown = nullptr;
-            for (;;) {
+            double ms = 0;
+            for (; ms < 5000; Sleep(1)) {
                 QueryPerformanceCounter(&now);
-                double ms = 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+                ms = 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
                 shown = FindWindowA(nullptr, kSnapshotsTitle);
-                if ((shown && IsWindowVisible(shown) &&
-                     SendDlgItemMessageA(shown, IDC_SNAPSHOT_LIST, LVM_GETITEMCOUNT, 0, 0) == 30) || ms > 5000) {
-                    times.push_back(ms);
+                if (shown && IsWindowVisible(shown) && SendDlgItemMessageA(shown, IDC_SNAPSHOT_LIST, LVM_GETITEMCOUNT, 0, 0) == 30)
                     break;
-                }
-                Sleep(1);
             }
+            times.push_back(ms);
             Pump(300);
             PostMessageA(shown, WM_COMMAND, IDCANCEL, 0);
             Pump(500);
