@@ -1,5 +1,5 @@
-// Messages of the snapshot tool: plain English on Linux, Chinese on Windows
-// (narrow literals become code page 936 there).
+// Messages of the snapshot library and twsnap: plain English on Linux,
+// Chinese on Windows (narrow literals become code page 936 there).
 #pragma once
 
 #ifdef _WIN32

@@ -1,5 +1,6 @@
-// Checks a whole snapshot file: its four section headers and sizes, and the
-// registry hive in each non-empty section, reading the file once.
+// Checks a snapshot file: its four section headers and sizes, and the
+// registry hive in each non-empty section, reading the file once (at once or
+// a section at a time), or one section alone.
 #pragma once
 
 #include <stdint.h>

@@ -1,5 +1,5 @@
-// Finding snapshots, printing, copying sections out and setting the request
-// flags: what the commands of twsnap share.
+// Finding snapshots, printing, saying what a write came to and setting the
+// request flags: what the commands of twsnap share.
 #include "snap_common.h"
 
 #include <stdio.h>

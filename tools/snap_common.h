@@ -1,5 +1,5 @@
 // What the commands of twsnap share: finding snapshots and the index,
-// printing, copying a section out and setting the request flags.
+// printing, saying what a write came to and setting the request flags.
 #pragma once
 
 #include <stdint.h>
