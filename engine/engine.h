@@ -2,6 +2,7 @@
 // backupinfo (the snapshot index), native (file primitives and the two passes).
 #pragma once
 
+#include "index_line.h"
 #include "layer.h"
 #include "profile_slot.h"
 #include "snapshot_section.h"
@@ -28,28 +29,10 @@ void ClearXingHao(char* buffer);
 
 // ---- backupinfo: the snapshot index ----------------------------------------
 
-struct TBackupItem {
-  char Date[20];
-  char Sign[5];
-  char IsShow[5];
-};
-
-constexpr int kTopTierSlots = 15;
-constexpr int kFirstCarrySlot = 16;
-constexpr int kLastCarrySlot = 30;
-
-// Cuts line at each delimiter (in place); exactly three fields fill item,
-// each cut to its field width. False for any other number of fields.
-bool SplitLine(char* line, char delimiter, TBackupItem* item);
-
-// Formats "%s\t%s\t%s" into a zero-filled line of kSlotBufferSize bytes.
-void CombindLine(char* line, TBackupItem item);
+// The index lines themselves (TBackupItem, SplitLine, CombindLine,
+// ScanIndexDate, SnapshotFileName) are in index_line.h.
 
 bool WriteIndexNum(TwHandle hFile, int Num);
-
-// Scans an index date as "%d-%d-%d" does. Dates that differ as text may
-// still name one snapshot file ("029-1-1" and "29-1-1"); their numbers do not.
-bool ScanIndexDate(const char* date, int* year, int* month, int* day);
 
 // Deletes the snapshot file that an index date ("%d-%d-%d") names.
 void DelFilesFromDate(const char* AddDate);
@@ -61,10 +44,6 @@ bool IndexIsUsable();
 // snapshot file as Date; also true when a slot cannot be read, since it
 // might. Files are deleted only when this is false.
 bool IndexListsDate(TwHandle hBKInfoFile, const char* Date);
-
-// The snapshot file name ("%d%02d%02d.xff") an index date names; false when
-// the date does not scan as "%d-%d-%d" or the name does not fit in size.
-bool SnapshotFileName(const char* Date, char* name, size_t size);
 
 // What an index update did, or would do.
 enum class IndexUpdate {

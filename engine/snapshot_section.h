@@ -22,8 +22,19 @@ inline void FormatSectionHeader(char* header, uint32_t size) {
 }
 
 // The length a header states: decimal digits without sign or padding, ended
-// by a NUL. False for anything else.
-bool ScanSectionHeader(const char* header, uint32_t* size);
+// by a NUL. False for anything else. Inline as well, for the snapshot
+// library's checks in the control panel.
+inline bool ScanSectionHeader(const char* header, uint32_t* size) {
+  uint64_t value = 0;
+  int digits = 0;
+  for (; digits < kSectionHeaderSize && header[digits] >= '0' && header[digits] <= '9'; ++digits) {
+    value = value * 10 + static_cast<uint64_t>(header[digits] - '0');
+    if (value > kMaxSectionLength) return false;
+  }
+  if (digits == 0 || digits == kSectionHeaderSize || header[digits] != '\0') return false;
+  *size = static_cast<uint32_t>(value);
+  return true;
+}
 
 // Whether an open snapshot file is whole: four sections whose headers scan
 // and whose lengths add up to the file's size exactly.

@@ -169,6 +169,22 @@ def draw_driver(d, s):
     d.rectangle([s * 0.73, s * 0.62, s * 0.79, s * 0.75], fill=WHITE)
 
 
+def draw_snapshots(d, s):
+    # a stack of dated snapshots, the front one a calendar leaf, and a green arrow turning back
+    for i, fill in enumerate((lerp(SKY, WHITE, 0.3), SKY, BLUE)):
+        o = s * 0.08 * (2 - i)
+        d.rounded_rectangle([s * 0.06 + o, s * 0.22 - o, s * 0.62 + o, s * 0.86 - o], radius=s * 0.05, fill=fill)
+    d.rounded_rectangle([s * 0.1, s * 0.34, s * 0.58, s * 0.82], radius=s * 0.04, fill=WHITE)
+    d.rectangle([s * 0.1, s * 0.34, s * 0.58, s * 0.46], fill=NAVY)
+    for row in range(2):
+        for col in range(3):
+            x, y = s * (0.16 + col * 0.14), s * (0.52 + row * 0.14)
+            d.rectangle([x, y, x + s * 0.08, y + s * 0.08], fill=GOLD if (row, col) == (1, 2) else lerp(SKY, WHITE, 0.4))
+    w = s * 0.08
+    d.arc([s * 0.5, s * 0.46, s * 0.94, s * 0.9], start=100, end=400, fill=GREEN, width=int(w))
+    d.polygon([(s * 0.5, s * 0.62), (s * 0.6, s * 0.76), (s * 0.68, s * 0.58)], fill=GREEN)
+
+
 def render(draw, size):
     """Draws at 4x and scales down: anti-aliased RGBA."""
     big = size * 4
@@ -368,6 +384,7 @@ def main():
     write_icon("uninstall.ico", draw_uninstall, button_formats)
     write_icon("install.ico", draw_install, button_formats)
     write_icon("driver.ico", draw_driver, button_formats)
+    write_icon("snapshots.ico", draw_snapshots, button_formats)
 
 
 if __name__ == "__main__":

@@ -1,5 +1,5 @@
-// Finding snapshots, printing, copying sections out and setting the request
-// flags: what the commands of twsnap share.
+// Finding snapshots, printing, saying what a write came to and setting the
+// request flags: what the commands of twsnap share.
 #include "snap_common.h"
 
 #include <stdio.h>
@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr size_t kCopyChunkBytes = 1 << 20;
 const char kSettingsName[] = "wispdata.dat";
 
 bool AllDigits(const std::string& text) {
@@ -65,23 +64,9 @@ bool LocateSnapshot(const std::string& text, SnapshotTarget* target) {
   return PathExists(SnapPath::OnHost(text)) && NameHostFile(text, target);
 }
 
-SnapPath SnapshotFolder() { return SnapPath::InWindows(kSnapshotFolder); }
-
-SnapPath SnapshotFile(const std::string& name) { return SnapPath::InWindows(std::string(kSnapshotFolder) + "\\" + name); }
-
 bool ReadIndex(SnapshotIndex* index) {
-  SnapPath path = SnapshotFile(kIndexName);
-  SnapFile file;
-  std::string bytes;
-  uint64_t size = 0;
-  if (file.OpenForReading(path) && file.Size(&size) && size <= 64 * 1024) {
-    bytes.resize(static_cast<size_t>(size));
-    size_t got = 0;
-    if (file.Read(&bytes[0], bytes.size(), &got) && got == bytes.size() && ParseSnapshotIndex(bytes, index)) {
-      return true;
-    }
-  }
-  PrintError(TW_MESSAGE("cannot read the index ", "无法读取索引 ") + ShowPath(path));
+  if (ReadSnapshotIndex(index)) return true;
+  PrintError(TW_MESSAGE("cannot read the index ", "无法读取索引 ") + ShowPath(SnapshotFile(kIndexName)));
   return false;
 }
 
@@ -109,37 +94,21 @@ bool OpenAndCheck(const SnapshotTarget& target, SnapFile* file, SnapshotReport* 
   return true;
 }
 
-bool CopyRangeToNewFile(SnapFile* file, uint64_t offset, uint64_t length, const SnapPath& path,
-                        const SnapOptions& options, const std::string& what) {
-  if (PathResolvesInto(path, SnapshotFolder())) {
-    PrintError(TW_MESSAGE("refusing to write into the snapshot folder: ", "拒绝写入快照文件夹：") + ShowPath(path));
-    return false;
+bool ReportWrite(WriteOutcome outcome, const SnapPath& path, uint64_t length, const SnapOptions& options,
+                 const std::string& what) {
+  switch (outcome) {
+    case WriteOutcome::kWritten: PrintProgress(options, what, length); return true;
+    case WriteOutcome::kRefused:
+      PrintError(TW_MESSAGE("refusing to write into the snapshot folder: ", "拒绝写入快照文件夹：") + ShowPath(path));
+      return false;
+    case WriteOutcome::kCannotCreate: PrintError(TW_MESSAGE("cannot create ", "无法创建 ") + ShowPath(path)); return false;
+    case WriteOutcome::kCannotWrite: PrintError(TW_MESSAGE("cannot write ", "无法写入 ") + ShowPath(path)); return false;
+    case WriteOutcome::kCannotRename:
+      PrintError(TW_MESSAGE("cannot rename into ", "无法重命名为 ") + ShowPath(path));
+      return false;
   }
-  SnapFile out;
-  if (!out.CreateNew(path)) {
-    PrintError(TW_MESSAGE("cannot create ", "无法创建 ") + ShowPath(path));
-    return false;
-  }
-  std::vector<char> chunk(kCopyChunkBytes);
-  bool copied = file->Seek(offset);
-  for (uint64_t left = length; copied && left;) {
-    size_t piece = left < chunk.size() ? static_cast<size_t>(left) : chunk.size();
-    size_t got = 0;
-    copied = file->Read(chunk.data(), piece, &got) && got == piece && out.Write(chunk.data(), piece);
-    left -= piece;
-  }
-  copied = copied && out.Flush();
-  out.Close();
-  if (!copied) {
-    RemoveFile(path);
-    PrintError(TW_MESSAGE("cannot write ", "无法写入 ") + ShowPath(path));
-    return false;
-  }
-  PrintProgress(options, what, length);
-  return true;
+  return false;
 }
-
-SnapPath NewNameBeside(const SnapPath& path) { return path.WithSuffix(".twsnap-new"); }
 
 bool SetRepairRequest(const char* value) {
   std::vector<TwChar> name;
@@ -148,7 +117,7 @@ bool SetRepairRequest(const char* value) {
     PrintError(TW_MESSAGE("cannot open the settings file ", "无法打开设置文件 ") + std::string(kSettingsName));
     return false;
   }
-  bool written = WriteIniFile(settings, "IsRepair", value) && WriteIniFile(settings, "SignRun", value);
+  bool written = WriteIniFile(settings, kUserHiveRequest.key, value) && WriteIniFile(settings, kSignRunKey, value);
   LayerCloseFile(settings);
   written = written && SyncFile(SnapPath::InWindows(kSettingsName));
   if (!written) PrintError(TW_MESSAGE("cannot write the settings file", "无法写入设置文件"));

@@ -1,11 +1,12 @@
 // What the commands of twsnap share: finding snapshots and the index,
-// printing, copying a section out and setting the request flags.
+// printing, saying what a write came to and setting the request flags.
 #pragma once
 
 #include <stdint.h>
 
 #include <string>
 
+#include "restore_files.h"
 #include "snap_commands.h"
 #include "snapshot_check.h"
 #include "snapshot_index.h"
@@ -19,9 +20,6 @@ struct SnapshotTarget {
 // False (a usage error) when the text is none of those.
 bool LocateSnapshot(const std::string& text, SnapshotTarget* target);
 
-SnapPath SnapshotFolder();
-// A snapshot file in the snapshot folder, by name.
-SnapPath SnapshotFile(const std::string& name);
 // Reads the index; false with a message when it cannot be read.
 bool ReadIndex(SnapshotIndex* index);
 
@@ -32,15 +30,10 @@ void PrintProgress(const SnapOptions& options, const std::string& what, uint64_t
 // Opens and checks a snapshot; false with a message when it cannot be opened.
 bool OpenAndCheck(const SnapshotTarget& target, SnapFile* file, SnapshotReport* report);
 
-// Writes length bytes of file at offset into a new file at path (which must
-// not exist), flushed; what names it in the progress line. Refuses a path
-// that resolves into the snapshot folder. False, with a message and the new
-// file removed, on any failure.
-bool CopyRangeToNewFile(SnapFile* file, uint64_t offset, uint64_t length, const SnapPath& path,
-                        const SnapOptions& options, const std::string& what);
-
-// The name a new file is written under before it is renamed over path.
-SnapPath NewNameBeside(const SnapPath& path);
+// Says what a write of length bytes to path came to: the progress line,
+// with what naming the data, or why nothing was written. True when written.
+bool ReportWrite(WriteOutcome outcome, const SnapPath& path, uint64_t length, const SnapOptions& options,
+                 const std::string& what);
 
 // Sets IsRepair and SignRun in the settings file with the engine's writer,
 // and puts the file on the disk.

@@ -1,7 +1,6 @@
 // The commands that only read: list (the index as a table) and verify (each
 // snapshot checked section by section, and files the index does not name).
 #include <string.h>
-#include <strings.h>
 
 #include <set>
 
@@ -16,24 +15,6 @@ std::string Column(const std::string& text, size_t width) {
 
 std::string RightColumn(const std::string& text, size_t width) {
   return text.size() >= width ? text + " " : std::string(width - text.size(), ' ') + text + " ";
-}
-
-std::string Lower(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
-// The snapshot files that lie in the snapshot folder, by lower-case name.
-std::set<std::string> SnapshotFilesInFolder() {
-  std::vector<std::string> names;
-  std::set<std::string> files;
-  ListFolderFiles(SnapshotFolder(), &names);
-  for (const std::string& name : names) {
-    if (name.size() > 4 && strcasecmp(name.c_str() + name.size() - 4, ".xff") == 0) files.insert(Lower(name));
-  }
-  return files;
 }
 
 std::string TierName(int slot) {
@@ -106,7 +87,7 @@ void VerifyOne(const SnapshotTarget& target, VerifyTally* tally) {
 int ListSnapshots() {
   SnapshotIndex index;
   if (!ReadIndex(&index)) return 1;
-  std::set<std::string> files = SnapshotFilesInFolder();
+  SnapshotFiles files = SnapshotFilesInFolder();
   PrintLine(TW_MESSAGE("index count ", "索引数 ") + std::to_string(index.count));
   PrintLine(Column(TW_MESSAGE("slot", "槽"), 5) + Column(TW_MESSAGE("tier", "层"), 6) +
             Column(TW_MESSAGE("date", "日期"), 12) + Column("Sign", 5) + Column("IsShow", 7) +
@@ -120,7 +101,7 @@ int ListSnapshots() {
       continue;
     }
     row += Column(line.item.Date, 12) + Column(line.item.Sign, 5) + Column(line.item.IsShow, 7);
-    bool present = !line.fileName.empty() && files.count(Lower(line.fileName));
+    bool present = !line.fileName.empty() && files.count(LowerCase(line.fileName));
     if (IsPlaceholder(line, present)) {
       PrintLine(row + TW_MESSAGE("(template placeholder)", "（模板占位）"));
       continue;
@@ -165,18 +146,17 @@ int VerifySnapshots(const std::vector<std::string>& targets, const SnapOptions& 
 
   SnapshotIndex index;
   if (!ReadIndex(&index)) return 1;
-  std::set<std::string> files = SnapshotFilesInFolder();
+  SnapshotFiles files = SnapshotFilesInFolder();
   std::set<std::string> named;
-  for (const IndexLine& line : index.lines) {
-    if (!line.readable || line.fileName.empty()) continue;
-    bool present = files.count(Lower(line.fileName)) != 0;
-    if (IsPlaceholder(line, present) || !named.insert(Lower(line.fileName)).second) continue;
+  for (const IndexLine& line : ListedSnapshots(index, files)) {
+    named.insert(LowerCase(line.fileName));
     SnapshotTarget target;
     target.shown = line.fileName;
     target.path = SnapshotFile(line.fileName);
     VerifyOne(target, &tally);
   }
-  for (const std::string& name : files) {
+  for (const auto& file : files) {
+    const std::string& name = file.first;
     if (named.count(name)) continue;
     SnapshotTarget target;
     target.shown = name;

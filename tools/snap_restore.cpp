@@ -10,7 +10,6 @@
 namespace {
 
 constexpr int kUserSection = 3;
-const char kHiveToRestore[] = "temp\\TWXT04.XFF";
 // The machine hives in section order, as the Windows folder names them.
 const char* const kMachineHives[] = {"System32\\config\\system", "System32\\config\\software",
                                      "System32\\config\\SAM"};
@@ -27,23 +26,21 @@ int SectionByName(const std::string& name) {
 bool SectionUsable(const SnapshotTarget& target, const SnapshotReport& report, int index, bool force) {
   const SectionReport& section = report.sections[index];
   std::string name = target.shown + " " + kSectionNames[index];
-  if (!section.present || (report.fileFault != HiveFault::kNone && report.faultSection <= index)) {
-    PrintError(name + TW_MESSAGE(": cannot be read: ", "：无法读取：") + DescribeFault(report.fileFault));
-    return false;
+  switch (JudgeSection(report, index)) {
+    case SectionUse::kUnreadable:
+      PrintError(name + TW_MESSAGE(": cannot be read: ", "：无法读取：") + DescribeFault(report.fileFault));
+      return false;
+    case SectionUse::kEmpty: PrintError(name + TW_MESSAGE(": the section is empty", "：此节为空")); return false;
+    case SectionUse::kDamaged:
+      PrintError(name + TW_MESSAGE(": damaged: ", "：已损坏：") + DescribeFault(section.fault));
+      return force;
+    case SectionUse::kDirty:
+      PrintError(name + TW_MESSAGE(": warning: dirty (unclean shutdown); used as it is",
+                                   "：警告：未正常关闭，按原样使用"));
+      return true;
+    case SectionUse::kUsable: return true;
   }
-  if (section.length == 0) {
-    PrintError(name + TW_MESSAGE(": the section is empty", "：此节为空"));
-    return false;
-  }
-  if (section.fault != HiveFault::kNone) {
-    PrintError(name + TW_MESSAGE(": damaged: ", "：已损坏：") + DescribeFault(section.fault));
-    if (!force) return false;
-  }
-  if (section.dirty) {
-    PrintError(name + TW_MESSAGE(": warning: dirty (unclean shutdown); used as it is",
-                                 "：警告：未正常关闭，按原样使用"));
-  }
-  return true;
+  return false;
 }
 
 bool LocateOrComplain(const std::string& text, SnapshotTarget* target) {
@@ -52,17 +49,10 @@ bool LocateOrComplain(const std::string& text, SnapshotTarget* target) {
   return false;
 }
 
-// Writes a section under a new name beside target, then renames it over
-// target: target holds its old file or the whole new one at every instant.
+// WriteSectionOver with what it came to said.
 bool WriteSectionOver(SnapFile* file, int index, const SectionReport& section, const SnapPath& target,
                       const SnapOptions& options) {
-  SnapPath fresh = NewNameBeside(target);
-  RemoveFile(fresh);
-  if (!CopyRangeToNewFile(file, section.offset, section.length, fresh, options, kSectionNames[index])) return false;
-  if (RenameOver(fresh, target)) return true;
-  RemoveFile(fresh);
-  PrintError(TW_MESSAGE("cannot rename into ", "无法重命名为 ") + ShowPath(target));
-  return false;
+  return ReportWrite(::WriteSectionOver(file, section, target), target, section.length, options, kSectionNames[index]);
 }
 
 // The transaction log that Windows keeps beside a hive.
@@ -121,11 +111,12 @@ int PrepareRestore(const std::string& day, const SnapOptions& options) {
   SnapFile file;
   SnapshotReport report;
   if (!OpenAndCheck(target, &file, &report)) return 1;
-  if (!SectionUsable(target, report, kUserSection, false)) return 1;
+  if (!SectionUsable(target, report, kUserHiveRequest.section, false)) return 1;
 
-  SnapPath prepared = SnapPath::InWindows(kHiveToRestore);
-  if (!WriteSectionOver(&file, kUserSection, report.sections[kUserSection], prepared, options)) return 1;
-  if (!SetRepairRequest("111")) return 1;
+  SnapPath prepared = SnapPath::InWindows(kUserHiveRequest.prepared);
+  int section = kUserHiveRequest.section;
+  if (!WriteSectionOver(&file, section, report.sections[section], prepared, options)) return 1;
+  if (!SetRepairRequest(kRequestRestore)) return 1;
   PrintLine(TW_MESSAGE("the user hive of ", "已将 ") + target.shown +
             TW_MESSAGE(" is ready in ", " 的用户配置单元放入 ") + ShowPath(prepared) +
             TW_MESSAGE("; IsRepair and SignRun are 111: the next boot puts it in place",
@@ -134,7 +125,7 @@ int PrepareRestore(const std::string& day, const SnapOptions& options) {
 }
 
 int PrepareUndo() {
-  if (!SetRepairRequest("222")) return 1;
+  if (!SetRepairRequest(kRequestUndo)) return 1;
   PrintLine(TW_MESSAGE("IsRepair and SignRun are 222: the next boot puts the saved user hive back",
                        "IsRepair 和 SignRun 已设为 222，下次启动时恢复保存的用户配置单元"));
   return 0;
@@ -168,13 +159,14 @@ int RestoreSystem(const std::string& day, const SnapOptions& options) {
     uint64_t size = 0;
     if (hive.OpenForReading(current[index]) && hive.Size(&size)) {
       std::string keptName = kept[index].name.substr(kept[index].name.find_last_of('\\') + 1);
-      hasKept[index] = written = CopyRangeToNewFile(&hive, 0, size, kept[index], options, keptName);
+      hasKept[index] = written =
+          ReportWrite(CopyToNewFile(&hive, 0, size, kept[index]), kept[index], size, options, keptName);
     }
     fresh[index] = NewNameBeside(current[index]);
     RemoveFile(fresh[index]);
     const SectionReport& section = report.sections[index];
-    written = written && CopyRangeToNewFile(&file, section.offset, section.length, fresh[index], options,
-                                            kSectionNames[index]);
+    written = written && ReportWrite(CopyToNewFile(&file, section.offset, section.length, fresh[index]), fresh[index],
+                                     section.length, options, kSectionNames[index]);
   }
   if (!written) {
     for (int index = 0; index < kUserSection; ++index) {

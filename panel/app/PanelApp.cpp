@@ -74,4 +74,5 @@ void CPanelApp::FinishHandshake(FILE* settings) {
     WriteUserPath(settings);
     WriteIniStream(settings, "SignRun", "000");
     WriteIniStream(settings, "IsRepair", "000");
+    WriteIniStream(settings, "SysRepair", "000");
 }

@@ -13,6 +13,7 @@
 #include "Restart.h"
 #include "SettingsPath.h"
 #include "SettingsValues.h"
+#include "SnapshotDlg.h"
 #include "UninstallBoot.h"
 #include "WinApp.h"
 #include "resource.h"
@@ -52,6 +53,7 @@ void CPanelDlg::DoDataExchange(tw::CDataExchange& dx) {
     tw::DDX_Control(dx, IDC_RESTORE, m_restoreButton);
     tw::DDX_Control(dx, IDC_ABOUT, m_aboutButton);
     tw::DDX_Control(dx, IDC_UNINSTALL, m_uninstallButton);
+    tw::DDX_Control(dx, IDC_SNAPSHOTS, m_snapshotsButton);
     tw::DDX_Control(dx, IDC_BROWSE, m_browseButton);
     tw::DDX_Control(dx, IDC_MINIMIZE, m_minimizeButton);
     tw::DDX_Control(dx, IDC_HIDE, m_hideButton);
@@ -108,7 +110,7 @@ void CPanelDlg::LoadSkins() {
     const Skin skins[] = {
         {&m_transferButton, IDI_TRANSFER}, {&m_restoreButton, IDI_RESTORE},  {&m_aboutButton, IDI_ABOUT},
         {&m_uninstallButton, IDI_UNINSTALL}, {&m_installButton, IDI_INSTALL}, {&m_driverButton, IDI_DRIVER},
-        {&m_repairButton, IDI_REPAIR},
+        {&m_repairButton, IDI_REPAIR}, {&m_snapshotsButton, IDI_SNAPSHOTS},
     };
     for (const Skin& skin : skins) {
         skin.button->SetIconResource(skin.icon);
@@ -120,6 +122,17 @@ void CPanelDlg::ShowBootInstalled(bool installed) {
     m_installButton.EnableWindow(!installed);
     m_uninstallButton.EnableWindow(installed);
     m_repairButton.EnableWindow(installed);
+    m_snapshotsButton.EnableWindow(installed);
+}
+
+void CPanelDlg::ShowSnapshotHealth(bool logonStart) {
+    SnapshotListing listing = ReadSnapshotListing(m_snapshotVerdicts);
+    m_trayIcon.SetTip(SnapshotTipText(kPanelTitle, listing.rows).c_str());
+    if (!logonStart || !IsBootInstalled())
+        return;
+    m_todayMissingAtLogon = TodaysSnapshotMissing(listing.files);
+    if (m_todayMissingAtLogon && FirstSnapshotWarningOfDay(TodayAsBootReckons()))
+        m_trayIcon.ShowBalloon(kPanelTitle, kTodayMissingWarning);
 }
 
 void CPanelDlg::StampInstallationRecords(int number) {
@@ -215,6 +228,7 @@ void CPanelDlg::OnTimer(UINT_PTR id) {
         SetIcon(Icon(), true);
         SetIcon(Icon(), false);
         m_trayIcon.Add(m_hWnd, Icon(), kPanelTitle);
+        ShowSnapshotHealth(tw::AfxGetApp()->m_cmdLine == "/h");
         return;
     }
     if (tw::AfxGetApp()->m_cmdLine == "/h")
@@ -249,6 +263,7 @@ bool CPanelDlg::OnCommand(int id, int code, HWND control) {
     case IDC_INSTALL: OnInstall(); return true;
     case IDC_UNINSTALL: OnUninstall(); return true;
     case IDC_REPAIR: OnRestartIntoRepair(); return true;
+    case IDC_SNAPSHOTS: OnSnapshots(); return true;
     case IDC_DRIVER: OnDriverTool(); return true;
     case IDC_ABOUT:
     case ID_TRAY_ABOUT: OnAbout(); return true;
@@ -260,14 +275,25 @@ bool CPanelDlg::OnCommand(int id, int code, HWND control) {
 void CPanelDlg::OnMinimize() { ShowWindow(SW_SHOWMINIMIZED); }
 
 void CPanelDlg::OnInstall() {
-    InstallBootIntegration(m_hWnd, [this](bool installed) { ShowBootInstalled(installed); });
+    InstallBootIntegration(m_hWnd, [this](bool installed) {
+        ShowBootInstalled(installed);
+        ShowSnapshotHealth(false);
+    });
 }
 
 void CPanelDlg::OnUninstall() {
-    UninstallBootIntegration(m_hWnd, [this](bool installed) { ShowBootInstalled(installed); });
+    UninstallBootIntegration(m_hWnd, [this](bool installed) {
+        ShowBootInstalled(installed);
+        ShowSnapshotHealth(false);
+    });
 }
 
 void CPanelDlg::OnRestartIntoRepair() { RestartIntoRepair(m_hWnd); }
+
+void CPanelDlg::OnSnapshots() {
+    CSnapshotDlg snapshots(&m_snapshotVerdicts, m_todayMissingAtLogon);
+    snapshots.DoModal();
+}
 
 void CPanelDlg::OnDriverTool() { StartDriverTool(""); }
 

@@ -7,6 +7,7 @@
 #include "Handles.h"
 #include "PictureButton.h"
 #include "SkinButton.h"
+#include "SnapshotRows.h"
 #include "TrayIcon.h"
 
 #include <string>
@@ -15,7 +16,7 @@ class CPanelDlg : public tw::CDialog {
 public:
     CPanelDlg();
 
-    // Installed: uninstall and restart-into-repair usable; otherwise only install.
+    // Installed: uninstall, the snapshots and restart-into-repair usable; otherwise only install.
     void ShowBootInstalled(bool installed);
     const std::string& ChosenPath() const { return m_path; }
 
@@ -49,6 +50,7 @@ private:
     void OnInstall();
     void OnUninstall();
     void OnRestartIntoRepair();
+    void OnSnapshots();
     void OnDriverTool();
     void OnAbout();
     void OnExitChoice();
@@ -57,6 +59,9 @@ private:
     void AppendAboutToSystemMenu();
     void LoadSkins();
     static void StampInstallationRecords(int number);
+    // The notification-area tip names the newest snapshot. At a log-on start, today's snapshot
+    // missing while installed is said in a balloon, once a day, and in the snapshot dialog.
+    void ShowSnapshotHealth(bool logonStart);
     // The window's icon, loaded at first use: making an icon costs a dozen round trips to the
     // window system, and the window shows no icon of its own (it has no caption).
     HICON Icon();
@@ -71,9 +76,12 @@ private:
     CSkinButton m_restoreButton;
     CSkinButton m_aboutButton;
     CSkinButton m_uninstallButton;
+    CSkinButton m_snapshotsButton;
     CPictureButton m_browseButton;
     CPictureButton m_minimizeButton;
     CPictureButton m_hideButton;
     std::string m_path;
+    SnapshotVerdicts m_snapshotVerdicts;  // what "检查" found, for the life of the panel
+    bool m_todayMissingAtLogon = false;
     HICON m_icon = nullptr;  // shared resource icon, never destroyed; loaded by Icon()
 };

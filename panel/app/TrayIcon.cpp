@@ -1,4 +1,5 @@
-// CTrayIcon: Shell_NotifyIconA with the first, shortest form of the record, and the tray menu.
+// CTrayIcon: Shell_NotifyIconA with the first, shortest form of the record (the balloon alone needs
+// the second), and the tray menu.
 #include "TrayIcon.h"
 
 #include "Handles.h"
@@ -19,6 +20,28 @@ void CTrayIcon::Add(HWND owner, HICON icon, const char* tip) {
     m_data.hIcon = icon;
     ::lstrcpynA(m_data.szTip, tip, 64);
     ::Shell_NotifyIconA(NIM_ADD, &m_data);
+}
+
+void CTrayIcon::SetTip(const char* tip) {
+    if (!m_data.hWnd)
+        return;
+    m_data.uFlags = NIF_TIP;
+    ::lstrcpynA(m_data.szTip, tip, 64);
+    ::Shell_NotifyIconA(NIM_MODIFY, &m_data);
+}
+
+void CTrayIcon::ShowBalloon(const char* title, const char* text) {
+    if (!m_data.hWnd)
+        return;
+    // The balloon's fields lie beyond the first form of the record: this call alone gives the
+    // size of the second, which every shell since Windows 2000 reads.
+    NOTIFYICONDATAA balloon = m_data;
+    balloon.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    balloon.uFlags = NIF_INFO;
+    ::lstrcpynA(balloon.szInfo, text, sizeof balloon.szInfo);
+    ::lstrcpynA(balloon.szInfoTitle, title, sizeof balloon.szInfoTitle);
+    balloon.dwInfoFlags = NIIF_WARNING;
+    ::Shell_NotifyIconA(NIM_MODIFY, &balloon);
 }
 
 void CTrayIcon::Remove() {

@@ -50,6 +50,18 @@ std::string UserPathValue(const std::string& folder) {
     return value;
 }
 
+bool FolderOfUserPath(const std::string& value, std::string* folder) {
+    const std::string prefix = "\\??\\";
+    if (value.size() <= prefix.size() || value.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    *folder = value.substr(prefix.size());
+    for (char& c : *folder) {
+        if (c == '*')
+            c = ' ';
+    }
+    return true;
+}
+
 std::string ProgramFolderOf(const std::string& modulePath) {
     const std::size_t nameLength = sizeof kPanelFileName - 1;
     if (modulePath.size() < nameLength)

@@ -15,6 +15,9 @@ bool ProfileFolderFromDesktop(const char* desktop, LeadBytePredicate isLeadByte,
 
 // The userpath value: "\??\" and the folder, each blank stored as "*".
 std::string UserPathValue(const std::string& folder);
+// The folder a userpath value names, as the boot-time program reads it;
+// false for a value without "\??\" and a folder.
+bool FolderOfUserPath(const std::string& value, std::string* folder);
 
 // The module path less the 13 characters of "tarwenApp.exe", backslash kept;
 // empty when the path is shorter than that name.

@@ -42,6 +42,15 @@ bool WriteUserPath(FILE* settings, HWND owner) {
     return WriteIniStream(settings, "userpath", UserPathValue(folder).c_str());
 }
 
+bool FirstSnapshotWarningOfDay(const std::string& day) {
+    tw::UniqueFile settings = OpenSettingsFile(WindowsSettingsPath());
+    char value[kValueBufferSize] = {};
+    if (!settings || (ReadIniStream(settings.Get(), "SnapWarned", value) && day == value))
+        return false;
+    WriteIniStream(settings.Get(), "SnapWarned", day.c_str());
+    return true;
+}
+
 void StampSettings(FILE* settings, int number) {
     if (!settings)
         return;

@@ -1,9 +1,10 @@
-// The values the control panel keeps in its settings files: the install state, the user's profile folder and the installation stamp.
+// The values the control panel keeps in its settings files: the install state, the user's profile folder, the installation stamp and the day of the last missing-snapshot warning.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
 
 // Whether Backup0 in the Windows folder's settings file reads "2".
 bool IsBootInstalled();
@@ -13,6 +14,10 @@ bool SetBootInstalled(bool installed);
 // Writes userpath, the user's profile folder, into an open settings file.
 // False, with nothing written, when the shell names no desktop folder with a parent.
 bool WriteUserPath(FILE* settings, HWND owner = nullptr);
+
+// Whether the warning of a missing snapshot is due on day (a UTC date, "%d-%d-%d"): not yet given
+// that day. Records day in SnapWarned, so that the warning comes once a day.
+bool FirstSnapshotWarningOfDay(const std::string& day);
 
 // Writes syspath, userpath and InsSign = number into an open settings file; nothing without one.
 void StampSettings(FILE* settings, int number);

@@ -56,6 +56,11 @@ TEST(ProfileFolderFromDesktop, TakesTheParentOfTheDesktop) {
 TEST(UserPathValue, StoresBlanksAsAsterisks) {
     EXPECT_EQ(UserPathValue("C:\\Documents and Settings\\user 1"), "\\??\\C:\\Documents*and*Settings\\user*1");
     EXPECT_EQ(UserPathValue("D:"), "\\??\\D:");
+    std::string folder;
+    EXPECT_TRUE(FolderOfUserPath(UserPathValue("C:\\Documents and Settings\\user 1"), &folder));
+    EXPECT_EQ(folder, "C:\\Documents and Settings\\user 1");
+    EXPECT_FALSE(FolderOfUserPath("C:\\Documents*and*Settings", &folder));
+    EXPECT_FALSE(FolderOfUserPath("\\??\\", &folder));
 }
 
 TEST(ProgramFolderOf, DropsTheProgramFileName) {

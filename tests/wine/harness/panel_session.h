@@ -136,12 +136,13 @@ inline void Click(HWND panel, int id) {
     PostMessageA(panel, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(panel, id)));
 }
 
-// The three boot buttons in the installed or the not-installed state.
+// The four boot buttons in the installed or the not-installed state.
 inline void CheckBootButtons(HWND panel, bool installed) {
     const char* const state[] = {"disabled", "enabled"};
     CHECK(IsWindowEnabled(GetDlgItem(panel, IDC_INSTALL)) == !installed, "安装引导 %s", state[!installed]);
     CHECK(IsWindowEnabled(GetDlgItem(panel, IDC_UNINSTALL)) == installed, "卸载引导 %s", state[installed]);
     CHECK(IsWindowEnabled(GetDlgItem(panel, IDC_REPAIR)) == installed, "重启进入Tarwen修复 %s", state[installed]);
+    CHECK(IsWindowEnabled(GetDlgItem(panel, IDC_SNAPSHOTS)) == installed, "快照还原 %s", state[installed]);
 }
 
 //--- message boxes

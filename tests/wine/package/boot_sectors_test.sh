@@ -27,7 +27,8 @@ boot() {
   done
 }
 
-boot WRLDR "the Tarwen repair environment is not on this machine" "Press any key to restart" "boot menu"
+boot WRLDR "the Tarwen repair environment is not on this machine" "'Snapshots and restore'" "use twsnap" \
+  "Press any key to restart" "boot menu"
 boot BOOTSECT.cdr "starting from the CD drive"
 echo "$failures failure(s)"
 [ "$failures" -eq 0 ]

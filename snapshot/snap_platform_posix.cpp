@@ -1,4 +1,4 @@
-// The snapshot tool's platform operations on Linux. Names inside the Windows
+// The snapshot library's platform operations on Linux. Names inside the Windows
 // installation are looked up by the host layer's lookup, which matches names
 // without regard to case and never follows a symbolic link beneath the
 // Windows folder; every operation then acts on the folder that lookup
@@ -192,7 +192,7 @@ bool EngineNameInWindows(const std::string& relative, std::vector<TwChar>* name)
   return true;
 }
 
-bool ListFolderFiles(const SnapPath& path, std::vector<std::string>* names) {
+bool ListFolderFiles(const SnapPath& path, std::vector<FolderFile>* files) {
   Where where;
   int fd = where.Find(path) ? openat(where.folder(), where.leaf(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | where.noFollow())
                             : -1;
@@ -204,7 +204,11 @@ bool ListFolderFiles(const SnapPath& path, std::vector<std::string>* names) {
   while (dirent* entry = readdir(dir)) {
     struct stat info;
     if (fstatat(dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode)) {
-      names->push_back(entry->d_name);
+      FolderFile file;
+      file.name = entry->d_name;
+      file.size = static_cast<uint64_t>(info.st_size);
+      file.written = static_cast<uint64_t>(info.st_mtim.tv_sec) * 1000000000u + static_cast<uint64_t>(info.st_mtim.tv_nsec);
+      files->push_back(file);
     }
   }
   closedir(dir);

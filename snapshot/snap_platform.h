@@ -1,7 +1,8 @@
-// The snapshot tool's platform operations: files and folders of the host
+// The snapshot library's platform operations: files and folders of the host
 // system, and where the Windows installation lies. The only platform code of
-// the tool (snap_platform_posix.cpp on Linux, snap_platform_win32.cpp on
-// Windows); names inside the installation go through the engine's layer.
+// the library (snap_platform_posix.cpp on Linux, snap_platform_win32.cpp on
+// Windows); on Linux names inside the installation are looked up as the
+// engine's host layer looks them up.
 #pragma once
 
 #include <stddef.h>
@@ -59,8 +60,14 @@ bool SetInstallation(const std::string& drive, const std::string& systemRoot, st
 // profile writer.
 bool EngineNameInWindows(const std::string& relative, std::vector<TwChar>* name);
 
-// The regular files of a folder, by name.
-bool ListFolderFiles(const SnapPath& folder, std::vector<std::string>* names);
+// A regular file as a folder's listing gives it. written changes whenever
+// the file is written (its unit is the platform's own).
+struct FolderFile {
+  std::string name;
+  uint64_t size = 0;
+  uint64_t written = 0;
+};
+bool ListFolderFiles(const SnapPath& folder, std::vector<FolderFile>* files);
 
 bool PathExists(const SnapPath& path);
 // Renames from to to, replacing a file at to, and puts the new name on the

@@ -1,4 +1,4 @@
-// The snapshot checks of twsnap: one table of damaged copies, each failing
+// The snapshot library's checks: one table of damaged copies, each failing
 // for its own reason, and one of sound layouts that must pass.
 #include <gtest/gtest.h>
 #include <stdio.h>
@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "hive_builder.h"
+#include "restore_files.h"
 #include "snapshot_check.h"
 #include "snapshot_index.h"
 
@@ -127,12 +128,19 @@ bool HivexmlReads(const std::string& hive) {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// The whole check; and the check of each section alone, as a restore runs it, must judge that
+// section as the whole check does (bytes after the last section concern no section).
 SnapshotReport CheckBytes(const std::string& bytes) {
   std::string path = WriteTemporary(bytes);
   SnapFile file;
   SnapshotReport report;
   EXPECT_TRUE(file.OpenForReading(SnapPath::OnHost(path)));
   EXPECT_TRUE(CheckSnapshot(&file, &report));
+  for (int index = 0; index < kSnapshotSections && report.fileFault != HiveFault::kTrailingBytes; ++index) {
+    SnapshotReport alone;
+    EXPECT_TRUE(CheckSection(&file, index, &alone));
+    EXPECT_EQ(JudgeSection(report, index), JudgeSection(alone, index)) << kSectionNames[index];
+  }
   unlink(path.c_str());
   return report;
 }

@@ -1,7 +1,6 @@
 // The snapshot and hive checks over a file, streamed.
 #include "snapshot_check.h"
 
-#include "byte_stream.h"
 #include "hive_tree.h"
 
 const char* const kSectionNames[kSnapshotSections] = {"system", "software", "sam", "user"};
@@ -64,42 +63,87 @@ bool SnapshotReport::Dirty() const {
   return false;
 }
 
+SnapshotCheck::SnapshotCheck(SnapFile* file, HiveCheckMemory* memory)
+    : m_memory(memory ? memory : &m_ownMemory), m_stream(file) {
+  m_sized = file->Size(&m_report.fileSize) && file->Seek(0);
+  m_done = !m_sized;
+}
+
+void SnapshotCheck::Finish(HiveFault fault, int section) {
+  m_report.fileFault = fault;
+  m_report.faultSection = section;
+  m_done = true;
+}
+
+void SnapshotCheck::CheckNextSection() {
+  if (m_done) return;
+  int index = m_next++;
+  SectionReport& section = m_report.sections[index];
+  const uint8_t* header = m_stream.Fetch(kSectionHeaderSize);
+  if (!header) return Finish(m_stream.readFailed() ? HiveFault::kReadFailed : HiveFault::kTruncatedFile, index);
+  HiveFault fault = ParseSectionHeader(header, &section.length);
+  m_position += kSectionHeaderSize;
+  if (fault == HiveFault::kNone && section.length > m_report.fileSize - m_position) fault = HiveFault::kSectionOverruns;
+  if (fault != HiveFault::kNone) return Finish(fault, index);
+  section.present = true;
+  section.offset = m_position;
+  SnapshotHive hive = static_cast<SnapshotHive>(index);
+  if (section.length) section.fault = CheckHive(&m_stream, section.length, &hive, m_memory, &section.dirty);
+  m_position += section.length;
+  if (m_next < kSnapshotSections) return;
+  m_done = true;
+  if (m_position != m_report.fileSize) Finish(HiveFault::kTrailingBytes, kSnapshotSections - 1);
+}
+
 bool CheckSnapshot(SnapFile* file, SnapshotReport* report, HiveCheckMemory* memory) {
-  *report = SnapshotReport();
-  if (!file->Size(&report->fileSize) || !file->Seek(0)) return false;
-  ByteStream stream(file);
-  HiveCheckMemory ownMemory;
-  if (!memory) memory = &ownMemory;
+  SnapshotCheck check(file, memory);
+  while (!check.Done()) check.CheckNextSection();
+  *report = check.report();
+  return check.Sized();
+}
+
+namespace {
+
+// Reads the headers of the first count sections by seeking from one to the
+// next: each section's place and length, or the fault that stops the search.
+HiveFault FindSections(SnapFile* file, int count, SnapshotReport* report) {
   uint64_t position = 0;
-  for (int index = 0; index < kSnapshotSections; ++index) {
+  for (int index = 0; index < count; ++index) {
     SectionReport& section = report->sections[index];
-    const uint8_t* header = stream.Fetch(kSectionHeaderSize);
-    if (!header) {
-      report->fileFault = stream.readFailed() ? HiveFault::kReadFailed : HiveFault::kTruncatedFile;
-      report->faultSection = index;
-      return true;
-    }
-    HiveFault fault = ParseSectionHeader(header, &section.length);
+    uint8_t header[kSectionHeaderSize];
+    size_t got = 0;
+    HiveFault fault = HiveFault::kNone;
+    if (!file->Seek(position) || !file->Read(header, sizeof header, &got)) fault = HiveFault::kReadFailed;
+    else if (got != sizeof header) fault = HiveFault::kTruncatedFile;
+    else fault = ParseSectionHeader(header, &section.length);
     position += kSectionHeaderSize;
-    if (fault == HiveFault::kNone && section.length > report->fileSize - position) {
-      fault = HiveFault::kSectionOverruns;
-    }
+    if (fault == HiveFault::kNone && section.length > report->fileSize - position) fault = HiveFault::kSectionOverruns;
     if (fault != HiveFault::kNone) {
-      // Without a trustworthy size nothing after this header can be found.
       report->fileFault = fault;
       report->faultSection = index;
-      return true;
+      return fault;
     }
     section.present = true;
     section.offset = position;
-    SnapshotHive hive = static_cast<SnapshotHive>(index);
-    if (section.length) section.fault = CheckHive(&stream, section.length, &hive, memory, &section.dirty);
     position += section.length;
   }
-  if (position != report->fileSize) {
-    report->fileFault = HiveFault::kTrailingBytes;
-    report->faultSection = kSnapshotSections - 1;
-  }
+  return HiveFault::kNone;
+}
+
+}  // namespace
+
+bool CheckSection(SnapFile* file, int index, SnapshotReport* report, HiveCheckMemory* memory) {
+  *report = SnapshotReport();
+  if (!file->Size(&report->fileSize)) return false;
+  if (FindSections(file, index + 1, report) != HiveFault::kNone) return true;
+  SectionReport& section = report->sections[index];
+  if (!section.length) return true;
+  HiveCheckMemory ownMemory;
+  SnapshotHive hive = static_cast<SnapshotHive>(index);
+  ByteStream stream(file);
+  section.fault = file->Seek(section.offset)
+                      ? CheckHive(&stream, section.length, &hive, memory ? memory : &ownMemory, &section.dirty)
+                      : HiveFault::kReadFailed;
   return true;
 }
 
@@ -114,18 +158,8 @@ bool CheckHiveFile(SnapFile* file, SectionReport* report, HiveCheckMemory* memor
 }
 
 bool ReadSectionLengths(SnapFile* file, uint64_t lengths[kSnapshotSections]) {
-  uint64_t fileSize = 0, position = 0;
-  if (!file->Size(&fileSize)) return false;
-  for (int index = 0; index < kSnapshotSections; ++index) {
-    uint8_t header[kSectionHeaderSize];
-    size_t got = 0;
-    if (!file->Seek(position) || !file->Read(header, sizeof header, &got) || got != sizeof header ||
-        ParseSectionHeader(header, &lengths[index]) != HiveFault::kNone) {
-      return false;
-    }
-    position += kSectionHeaderSize;
-    if (lengths[index] > fileSize - position) return false;
-    position += lengths[index];
-  }
+  SnapshotReport report;
+  if (!file->Size(&report.fileSize) || FindSections(file, kSnapshotSections, &report) != HiveFault::kNone) return false;
+  for (int index = 0; index < kSnapshotSections; ++index) lengths[index] = report.sections[index].length;
   return true;
 }

@@ -1,4 +1,4 @@
-// Command "重启进入Tarwen修复": the question, the shutdown privilege, the reboot request and the panel's end.
+// The shutdown privilege, the reboot request and the panel's end; the question of "重启进入Tarwen修复".
 #include "Restart.h"
 
 #include "Handles.h"
@@ -34,10 +34,13 @@ bool EnableShutdownPrivilege() {
 
 }  // namespace
 
-void RestartIntoRepair(HWND owner) {
-    if (!AskOkCancel(owner, kRestartQuestion))
-        return;
+void RestartComputer() {
     if (!IsNtFamily() || EnableShutdownPrivilege())
         ::ExitWindowsEx(EWX_REBOOT, 0);
     ::PostQuitMessage(kQuitAfterRestart);
+}
+
+void RestartIntoRepair(HWND owner) {
+    if (AskOkCancel(owner, kRestartQuestion))
+        RestartComputer();
 }

@@ -1,4 +1,4 @@
-// The snapshot tool's platform operations on Windows (XP SP3 and later, a
+// The snapshot library's platform operations on Windows (XP SP3 and later, a
 // Windows PE among them): kernel32's A functions on code page 936 paths.
 #include <windows.h>
 #include <stdio.h>
@@ -121,13 +121,17 @@ bool EngineNameInWindows(const std::string& relative, std::vector<TwChar>* name)
   return MultiByteToWideChar(CP_ACP, 0, full.c_str(), -1, name->data(), units) == units;
 }
 
-bool ListFolderFiles(const SnapPath& folder, std::vector<std::string>* names) {
+bool ListFolderFiles(const SnapPath& folder, std::vector<FolderFile>* files) {
   WIN32_FIND_DATAA entry;
   HANDLE search = FindFirstFileA(JoinPath(HostPath(folder), "*").c_str(), &entry);
   if (search == INVALID_HANDLE_VALUE) return false;
   do {
     if (!(entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
-      names->push_back(entry.cFileName);
+      FolderFile file;
+      file.name = entry.cFileName;
+      file.size = static_cast<uint64_t>(entry.nFileSizeHigh) << 32 | entry.nFileSizeLow;
+      file.written = static_cast<uint64_t>(entry.ftLastWriteTime.dwHighDateTime) << 32 | entry.ftLastWriteTime.dwLowDateTime;
+      files->push_back(file);
     }
   } while (FindNextFileA(search, &entry));
   FindClose(search);
