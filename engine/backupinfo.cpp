@@ -64,10 +64,6 @@ bool WriteIndexNum(TwHandle hFile, int Num) {
   return WriteProfileSlot(hFile, 0, slot);
 }
 
-namespace {
-
-// The snapshot file of an index date, as a native path (kHeapPathUnits).
-// False when the date names no file.
 bool SnapshotPath(const char* date, TwChar* path) {
   char fileName[48], name[64];
   if (!SnapshotFileName(date, fileName, sizeof fileName)) return false;
@@ -75,6 +71,22 @@ bool SnapshotPath(const char* date, TwChar* path) {
   text.Append("\\SystemRoot\\twsafe\\").Append(fileName);
   return text.ok() && LayerWidenText(name, path, kHeapPathUnits);
 }
+
+int ReadListedItems(TBackupItem* items) {
+  TwHandle index;
+  if (!OpenFile(kIndexPath, &index, kDispositionOpenExisting)) return 0;
+  char slot[kSlotBufferSize];
+  int count = 0, listed = 0;
+  if (ReadProfileSlot(index, 0, slot) == SlotRead::kWhole && ScanIndexNum(slot, &count)) {
+    for (int slotIndex = 1; slotIndex <= count && slotIndex <= kLastCarrySlot; ++slotIndex) {
+      if (ReadItemSlot(index, slotIndex, &items[listed]) == IndexUpdate::kRecorded) ++listed;
+    }
+  }
+  LayerCloseFile(index);
+  return listed;
+}
+
+namespace {
 
 // Deletes the snapshot file of an index date. True when no such file is left
 // (deleted, or not there); a date that names no file leaves nothing to delete.

@@ -34,6 +34,15 @@ void ClearXingHao(char* buffer);
 
 bool WriteIndexNum(TwHandle hFile, int Num);
 
+// The snapshot file that an index date names, as a native path of
+// kHeapPathUnits. False when the date names no file.
+bool SnapshotPath(const char* date, TwChar* path);
+
+// Reads the lines the index lists (slots 1 to its count) that split, in slot
+// order, into items (room for kLastCarrySlot). Their number: 0 when the index
+// cannot be read.
+int ReadListedItems(TBackupItem* items);
+
 // Deletes the snapshot file that an index date ("%d-%d-%d") names.
 void DelFilesFromDate(const char* AddDate);
 
@@ -125,9 +134,27 @@ bool HandleRepairSoftware();
 // "." or ".."), which could lead out of the drive.
 bool BuildUserFilePath(const char* userpath, const char* fileName, TwChar* out);
 
+struct HiveFiles;
+
+// The files of the user hive's request, in the folder userpath names. False
+// when the settings name no plain drive path or a path does not fit.
+bool LocateUserHive(TwHandle settings, HiveFiles* files);
+
 // What the entry does before it terminates: the settings presence test, the
-// snapshot pass and the restore pass's two requests.
+// snapshot pass, a restore at boot when this boot's start options ask for
+// one, and the restore pass's two requests.
 void RunBootPasses();
+
+// ---- boot_restore: a restore at boot from the boot menu's restore entry ----
+
+// Whether this boot's start options hold the word TWRESTORE.
+bool BootAsksForRestore();
+
+// Prepares both hive requests from the newest listed snapshot dated before
+// today whose software and user hives pass the whole-hive checks and are
+// clean, and records the day and the snapshot's date in the settings; prints
+// one line with that date or why nothing was prepared. True when prepared.
+bool PrepareRestoreAtBoot();
 
 // ---- hive_request: putting a hive in place ---------------------------------
 

@@ -2,17 +2,15 @@
 // snapshot pass and the restore pass.
 #include <string.h>
 
+#include "boot_files.h"
 #include "engine.h"
 #include "text.h"
 
 namespace {
 
-const TwChar kSettingsPath[] = TW_TEXT("\\SystemRoot\\wispdata.dat");
 // The day's snapshot is written here and given its name once it is whole on
 // the disk: a day file that exists is never one cut short by a power cut.
 const TwChar kSpareSnapshotPath[] = TW_TEXT("\\SystemRoot\\twsafe\\snapshot.tmp");
-const TwChar kHiveToRestore[] = TW_TEXT("\\SystemRoot\\temp\\TWXT04.XFF");
-const TwChar kSoftwareToRestore[] = TW_TEXT("\\SystemRoot\\temp\\TWSW04.XFF");
 const char kConfigFolder[] = "\\SystemRoot\\System32\\config";
 const TwChar* const kSystemHives[] = {
     TW_TEXT("\\SystemRoot\\System32\\config\\system"),
@@ -156,13 +154,6 @@ bool BuildHiveFiles(const char* folder, const HiveNames& names, const TwChar* pr
          BuildFilePath(folder, "TWHIVE.TMP", files->spare) && BuildFilePath(folder, "TWHIVE.LOG", files->spareLog);
 }
 
-// The user hive's files, in the folder userpath names. False without one.
-bool LocateUserHive(TwHandle settings, HiveFiles* files) {
-  char userpath[kNarrowPathSize];
-  return ReadUserPath(settings, userpath) && IsPlainDrivePath(userpath) &&
-         BuildHiveFiles(userpath, kUserHiveNames, kHiveToRestore, files);
-}
-
 bool LocateSoftwareHive(TwHandle, HiveFiles* files) {
   return BuildHiveFiles(kConfigFolder, kSoftwareHiveNames, kSoftwareToRestore, files);
 }
@@ -182,6 +173,12 @@ bool HandleHiveRequest(const char* key, bool (*locate)(TwHandle settings, HiveFi
 }
 
 }  // namespace
+
+bool LocateUserHive(TwHandle settings, HiveFiles* files) {
+  char userpath[kNarrowPathSize];
+  return ReadUserPath(settings, userpath) && IsPlainDrivePath(userpath) &&
+         BuildHiveFiles(userpath, kUserHiveNames, kHiveToRestore, files);
+}
 
 bool BuildUserFilePath(const char* userpath, const char* fileName, TwChar* out) {
   return IsPlainDrivePath(userpath) && BuildFilePath(userpath, fileName, out);
@@ -302,9 +299,11 @@ void RunBootPasses() {
   if (OpenFile(kSettingsPath, &settings, kDispositionOpenExisting)) LayerCloseFile(settings);
   else DisplayString(TW_TEXT("Open IniFile Error\n"));
   // No result changes what follows: the day's snapshot comes first, so that
-  // it holds the hives from before a restore; each request is carried out
-  // whatever the other did, and the boot goes on whatever all did.
+  // it holds the hives from before a restore; a restore at boot only
+  // prepares the two requests; each request is carried out whatever the
+  // other did, and the boot goes on whatever all did.
   BackupSysFile();
+  if (BootAsksForRestore()) PrepareRestoreAtBoot();
   HandleRepairNtuser();
   HandleRepairSoftware();
 }

@@ -2,7 +2,7 @@
 // interruption cut short.
 #include "snapshot_section.h"
 
-bool SnapshotIsWhole(TwHandle file) {
+bool SnapshotIsWhole(TwHandle file, SectionPlace* places) {
   uint64_t fileSize = 0;
   if (!LayerQueryFileSize(file, &fileSize)) return false;
   uint64_t offset = 0;
@@ -14,7 +14,9 @@ bool SnapshotIsWhole(TwHandle file) {
         !ScanSectionHeader(header, &length)) {
       return false;
     }
-    offset += kSectionHeaderSize + static_cast<uint64_t>(length);
+    offset += kSectionHeaderSize;
+    if (places) places[section] = {offset, length};
+    offset += length;
     if (offset > fileSize) return false;
   }
   return offset == fileSize;

@@ -36,6 +36,13 @@ inline bool ScanSectionHeader(const char* header, uint32_t* size) {
   return true;
 }
 
+// Where a section's data lies in its snapshot file.
+struct SectionPlace {
+  uint64_t offset;
+  uint32_t length;
+};
+
 // Whether an open snapshot file is whole: four sections whose headers scan
-// and whose lengths add up to the file's size exactly.
-bool SnapshotIsWhole(TwHandle file);
+// and whose lengths add up to the file's size exactly. places, when given,
+// receives the four sections' places.
+bool SnapshotIsWhole(TwHandle file, SectionPlace* places = nullptr);

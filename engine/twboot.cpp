@@ -12,7 +12,9 @@
 
 namespace {
 
-const char kUsage[] = "usage: twboot --drive DIR [--systemroot DIR] [--date YYYY-MM-DD]\n";
+const char kUsage[] =
+    "usage: twboot --drive DIR [--systemroot DIR] [--date YYYY-MM-DD] [--boot-options \"OPTIONS\"]\n"
+    "  --boot-options: this boot's start options as the kernel keeps them (\"FASTDETECT TWRESTORE\")\n";
 
 int UsageError(const char* why) {
   fprintf(stderr, "twboot: %s\n%s", why, kUsage);
@@ -53,6 +55,8 @@ std::string FindWindowsFolder(const std::string& drive) {
 
 int main(int argc, char** argv) {
   std::string drive, systemRoot;
+  const std::string* bootOptions = nullptr;
+  std::string bootOptionsText;
   int year = 0, month = 0, day = 0;
   for (int i = 1; i < argc; ++i) {
     std::string option = argv[i];
@@ -63,13 +67,16 @@ int main(int argc, char** argv) {
       option.resize(equals);
     } else if (i + 1 < argc) {
       value = argv[++i];
-    } else if (option == "--drive" || option == "--systemroot" || option == "--date") {
+    } else if (option == "--drive" || option == "--systemroot" || option == "--date" || option == "--boot-options") {
       return UsageError(("missing value for " + option).c_str());
     }
     if (option == "--drive") {
       drive = value;
     } else if (option == "--systemroot") {
       systemRoot = value;
+    } else if (option == "--boot-options") {
+      bootOptionsText = value;
+      bootOptions = &bootOptionsText;
     } else if (option == "--date") {
       if (!ParseDate(value.c_str(), &year, &month, &day)) {
         return UsageError(("not a date: " + value).c_str());
@@ -88,6 +95,8 @@ int main(int argc, char** argv) {
   HostLayerSetDrive(drive);
   HostLayerSetSystemRoot(systemRoot);
   if (year) HostLayerSetDate(year, month, day);
+  HostLayerSetRegistryString("\\Registry\\Machine\\System\\CurrentControlSet\\Control", "SystemStartOptions",
+                             bootOptions);
   RunBootPasses();
   return 0;
 }

@@ -269,3 +269,14 @@ HiveFault CheckKeyTree(const uint8_t* data, const BaseBlockInfo& info, uint32_t*
   memset(reached, 0, CellMapWords(info.dataSize) * sizeof *reached);
   return TreeWalk(data, info, memory).Run();
 }
+
+HiveFault CheckWholeHive(const uint8_t* hive, uint64_t length, const SnapshotHive* expected, uint32_t* memory,
+                         BaseBlockInfo* info) {
+  if (length < kHiveBaseBlockBytes) return HiveFault::kTooShortForHive;
+  HiveFault fault = CheckBaseBlock(hive, length, info);
+  if (fault == HiveFault::kNone && expected) fault = CheckHiveName(hive, *expected);
+  if (fault != HiveFault::kNone) return fault;
+  const uint8_t* data = hive + kHiveBaseBlockBytes;
+  fault = HiveBinCheck(*info, memory).Advance(data, info->dataSize);
+  return fault == HiveFault::kNone ? CheckKeyTree(data, *info, memory) : fault;
+}

@@ -26,3 +26,12 @@ inline uint32_t HiveCheckMemoryWords(uint32_t dataSize) { return 2 * CellMapWord
 // lists, no cell reached twice (security cells are shared).
 HiveFault CheckKeyTree(const uint8_t* data, const BaseBlockInfo& info, uint32_t* memory);
 
+
+// Checks a hive held whole in memory (length bytes: its base block, then its
+// data) as the streamed checks of the snapshot library do: the base block,
+// the hive its name says (when expected is given), the bins and cells, the
+// key tree. memory holds HiveCheckMemoryWords(length - kHiveBaseBlockBytes)
+// words; *info receives what the base block says (whether the hive is
+// dirty, among that) once it is found sound.
+HiveFault CheckWholeHive(const uint8_t* hive, uint64_t length, const SnapshotHive* expected, uint32_t* memory,
+                         BaseBlockInfo* info);

@@ -18,7 +18,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -37,6 +39,7 @@ struct HostState {
   long faultCount = 0;
   long operations = 0;
   std::set<int> openFiles;
+  std::map<std::string, std::string> registry;  // by "key\value" in lower case
   bool recording = false;
   HostBootRecord record;
 };
@@ -394,6 +397,33 @@ FileStatus LayerRenameFile(const TwChar* from, const TwChar* to, RenameMode mode
     return FileStatus::kFailed;
   }
   if (HostBootRecord* record = Recording()) record->Rename(source.path(), target.path());
+  return FileStatus::kOk;
+}
+
+namespace {
+
+std::string RegistryName(const std::string& key, const std::string& value) {
+  std::string name = key + "\\" + value;
+  for (char& c : name) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  return name;
+}
+
+}  // namespace
+
+void HostLayerSetRegistryString(const std::string& key, const std::string& value, const std::string* text) {
+  std::map<std::string, std::string>& registry = State().registry;
+  if (text) registry[RegistryName(key, value)] = *text;
+  else registry.erase(RegistryName(key, value));
+}
+
+FileStatus LayerQueryRegistryString(const TwChar* key, const TwChar* value, TwChar* out, size_t capacity) {
+  const std::map<std::string, std::string>& registry = State().registry;
+  auto found = registry.find(RegistryName(ToUtf8(key), ToUtf8(value)));
+  if (found == registry.end()) return FileStatus::kNotFound;
+  const std::string& text = found->second;  // ASCII, as start options are
+  if (text.size() + 1 > capacity) return FileStatus::kFailed;
+  for (size_t i = 0; i < text.size(); ++i) out[i] = static_cast<TwChar>(static_cast<unsigned char>(text[i]));
+  out[text.size()] = 0;
   return FileStatus::kOk;
 }
 

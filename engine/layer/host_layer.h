@@ -16,6 +16,10 @@ void HostLayerSetSystemRoot(const std::string& folder);
 // Fixes the date the passes see; year 0 goes back to today's date in UTC.
 void HostLayerSetDate(int year, int month, int day);
 
+// Sets a string value that LayerQueryRegistryString finds under the native
+// key path (any case); null removes it. The registry starts empty.
+void HostLayerSetRegistryString(const std::string& key, const std::string& value, const std::string* text);
+
 // Console lines are appended to *capture, or go to standard output when null.
 void HostLayerSetConsole(std::string* capture);
 

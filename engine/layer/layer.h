@@ -70,6 +70,12 @@ FileStatus LayerDeleteFile(const TwChar* name);
 // names lie in one folder. kNotFound when there is no file named from.
 FileStatus LayerRenameFile(const TwChar* from, const TwChar* to, RenameMode mode);
 
+// Reads a string value (REG_SZ) of the registry key at a native path
+// ("\Registry\Machine\..."), NUL-terminated, into out. kNotFound when the
+// key or the value does not exist; kFailed when it cannot be read, is no
+// string, or does not fit in capacity units with its terminator.
+FileStatus LayerQueryRegistryString(const TwChar* key, const TwChar* value, TwChar* out, size_t capacity);
+
 // The current date of the kernel's clock, in UTC.
 void LayerQueryDate(int* year, int* month, int* day);
 

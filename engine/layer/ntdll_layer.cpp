@@ -52,6 +52,15 @@ struct FileRenameInfo {
   wchar_t FileName[kRenameNameUnits];
 };
 
+// KEY_VALUE_PARTIAL_INFORMATION with room for a value of kRegistryDataBytes.
+constexpr size_t kRegistryDataBytes = 1024;
+struct KeyValuePartialInfo {
+  ULONG TitleIndex;
+  ULONG Type;
+  ULONG DataLength;
+  unsigned char Data[kRegistryDataBytes];
+};
+
 struct TIME_FIELDS {
   short Year, Month, Day, Hour, Minute, Second, Milliseconds, Weekday;
 };
@@ -89,6 +98,9 @@ constexpr ULONG kFileOpen = 1;
 constexpr ULONG kFileNonDirectoryFile = 0x40;
 constexpr int kFileRenameInformation = 10;
 constexpr int kFileStandardInformation = 5;
+constexpr ULONG kKeyQueryValue = 0x1;
+constexpr int kKeyValuePartialInformation = 2;
+constexpr ULONG kRegSz = 1;
 constexpr ULONG kHeapGrowable = 0x2;
 constexpr size_t kHeapReserve = 1048576;
 constexpr size_t kHeapCommit = 4096;
@@ -130,6 +142,9 @@ NTSTATUS TW_NTAPI RtlMultiByteToUnicodeSize(ULONG* BytesInUnicodeString, const c
 NTSTATUS TW_NTAPI RtlMultiByteToUnicodeN(wchar_t* UnicodeString, ULONG MaxBytesInUnicodeString,
                                          ULONG* BytesInUnicodeString, const char* MultiByteString,
                                          ULONG BytesInMultiByteString);
+NTSTATUS TW_NTAPI ZwOpenKey(HANDLE* KeyHandle, ULONG DesiredAccess, OBJECT_ATTRIBUTES* ObjectAttributes);
+NTSTATUS TW_NTAPI ZwQueryValueKey(HANDLE KeyHandle, UNICODE_STRING* ValueName, int KeyValueInformationClass,
+                                  void* KeyValueInformation, ULONG Length, ULONG* ResultLength);
 NTSTATUS TW_NTAPI NtTerminateProcess(HANDLE ProcessHandle, NTSTATUS ExitStatus);
 }
 
@@ -163,8 +178,8 @@ const wchar_t* MapSystemRoot(const wchar_t* name, wchar_t* mapped) {
 }
 #endif
 
-// A file name as the services take it: counted, looked up case-insensitively,
-// no root directory. Keep it alive while the attributes are in use.
+// A file's or a registry key's name as the services take it: counted, looked
+// up case-insensitively, no root directory. Keep it alive while the attributes are in use.
 class FileObjectName {
  public:
   explicit FileObjectName(const TwChar* name) {
@@ -295,6 +310,29 @@ FileStatus LayerRenameFile(const TwChar* from, const TwChar* to, RenameMode mode
   NTSTATUS status = ZwSetInformationFile(file, &io, &rename, length, kFileRenameInformation);
   ZwClose(file);
   return status == kStatusSuccess ? FileStatus::kOk : FileStatus::kFailed;
+}
+
+FileStatus LayerQueryRegistryString(const TwChar* key, const TwChar* value, TwChar* out, size_t capacity) {
+  FileObjectName keyName(key);
+  HANDLE opened = nullptr;
+  NTSTATUS status = ZwOpenKey(&opened, kKeyQueryValue, keyName.attributes());
+  if (status != kStatusSuccess) return StatusOf(status);
+  UNICODE_STRING valueName;
+  RtlInitUnicodeString(&valueName, value);
+  KeyValuePartialInfo info = {};
+  ULONG length = 0;
+  status = ZwQueryValueKey(opened, &valueName, kKeyValuePartialInformation, &info, sizeof info, &length);
+  ZwClose(opened);
+  if (status != kStatusSuccess) return StatusOf(status);  // a value too long for the record is an overflow
+  if (info.Type != kRegSz || info.DataLength % 2 != 0 || info.DataLength > kRegistryDataBytes) return FileStatus::kFailed;
+  // The stored text may or may not end in its terminator.
+  size_t units = info.DataLength / 2;
+  const unsigned char* data = info.Data;
+  while (units && data[2 * units - 2] == 0 && data[2 * units - 1] == 0) --units;
+  if (units + 1 > capacity) return FileStatus::kFailed;
+  for (size_t i = 0; i < units; ++i) out[i] = static_cast<TwChar>(data[2 * i] | data[2 * i + 1] << 8);
+  out[units] = 0;
+  return FileStatus::kOk;
 }
 
 void LayerQueryDate(int* year, int* month, int* day) {

@@ -359,6 +359,60 @@ TEST_F(BootTest, AFailedRestoreCopyPutsTheOldHiveBack) {
   EXPECT_GT(failuresSeen, 0);
 }
 
+// A restore at boot: four days of sound hives, the software hive damaged
+// from a given day, then a boot on day 5 with the start options given.
+TEST(RestoreAtBootTest, PutsBackTheNewestSoundSnapshotFromBeforeToday) {
+  const std::string kSoftware = "WINDOWS/system32/config/software";
+  auto software = [](int day) { return BuildFilledHive((4 + day) * 4096, false, "software"); };
+  auto user = [](int day, bool dirty) { return BuildHive((1 + day) * 4096, 4096, dirty); };
+  const std::string tooLong = std::string(600, 'X') + " TWRESTORE";
+  struct Row {
+    const char* what;
+    const char* options;
+    int damagedFrom;  // the day from which the software hive is damaged
+    int dirtyUserOn;  // the day whose user hive is dirty (0: none)
+    int restoredDay;  // 0: nothing is restored
+  } rows[] = {
+      {"the day before", "NOEXECUTE=OPTIN FASTDETECT TWRESTORE", 5, 0, 4},
+      {"past a damaged snapshot", "TWRESTORE", 4, 0, 3},
+      {"past a dirty user hive", "FASTDETECT TWRESTORE", 5, 4, 3},
+      {"no sound snapshot", "TWRESTORE", 1, 0, 0},
+      {"another switch", "FASTDETECT TWRESTORED", 5, 0, 0},
+      {"no start options", nullptr, 5, 0, 0},
+      {"start options too long", tooLong.c_str(), 5, 0, 0},
+  };
+  for (const Row& row : rows) {
+    TestDrive drive;
+    drive.Install(kUserFolder);
+    SetStartOptions(nullptr);
+    for (int day = 1; day <= 5; ++day) {
+      drive.Write(kSoftware, day >= row.damagedFrom ? Pattern(5000, 'd') : software(day));
+      drive.Write(kUserHive, user(day, day == row.dirtyUserOn));
+      if (day == 5) SetStartOptions(row.options);
+      drive.Boot(2026, 3, day);
+      RunBootPasses();
+    }
+    SetStartOptions(nullptr);
+    Bytes settings = drive.Read("WINDOWS/wispdata.dat");
+    auto has = [&](const std::string& pair) { return settings.find(pair + '\0') != Bytes::npos; };
+    if (!row.restoredDay) {
+      EXPECT_TRUE(drive.Read(kSoftware) == Pattern(5000, 'd')) << row.what << "\n" << drive.console;
+      EXPECT_TRUE(drive.Read(kUserHive) == user(5, false)) << row.what << "\n" << drive.console;
+      EXPECT_FALSE(has("SysRepair=111") || has("IsRepair=111") || has("SignRun=111")) << row.what;
+      continue;
+    }
+    std::string from = "2026-3-" + std::to_string(row.restoredDay);
+    EXPECT_TRUE(drive.Read(kSoftware) == software(row.restoredDay)) << row.what << "\n" << drive.console;
+    EXPECT_TRUE(drive.Read(kUserHive) == user(row.restoredDay, false)) << row.what << "\n" << drive.console;
+    EXPECT_TRUE(drive.Read(kSoftware.substr(0, kSoftware.size() - 8) + "software.twb") == Pattern(5000, 'd')) << row.what << "\n" << drive.console;
+    EXPECT_TRUE(drive.Read(kSavedHive) == user(5, false)) << row.what << "\n" << drive.console;
+    EXPECT_TRUE(has("SysRepair=000") && has("IsRepair=000") && has("SignRun=111")) << row.what;
+    EXPECT_TRUE(has("BootRestoreDay=2026-3-5") && has("BootRestoreFrom=" + from)) << row.what;
+    EXPECT_NE(drive.console.find("of the snapshot of " + from + "\n"), std::string::npos) << drive.console;
+    EXPECT_EQ(HostLayerOpenFileCount(), 0u) << row.what;
+  }
+}
+
 }  // namespace
 
 // userpath leads only into folders of a drive; a cp936 trail byte that looks

@@ -53,6 +53,7 @@ void TestDrive::Install(const std::string& userFolder) {
   Write("WINDOWS/wispdata.dat", ProfileFile(3, {"Backup0=2", "userpath=" + stored, "IsRepair=000"}));
   Write("WINDOWS/twsafe/bkinfo.dat", TemplateIndex());
   Write("WINDOWS/twsafe/11111111.xff", "installation snapshot");
+  std::filesystem::create_directories(windows() + "/temp");
 }
 
 void TestDrive::CopyFrom(const TestDrive& other) const {
@@ -109,6 +110,12 @@ void TestDrive::Boot(int year, int month, int day) {
   HostLayerSetDate(year, month, day);
   console.clear();
   HostLayerSetConsole(&console);
+}
+
+void SetStartOptions(const char* options) {
+  std::string text = options ? options : "";
+  HostLayerSetRegistryString("\\Registry\\Machine\\System\\CurrentControlSet\\Control", "SystemStartOptions",
+                             options ? &text : nullptr);
 }
 
 std::u16string Wide(const char* text) {

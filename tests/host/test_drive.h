@@ -41,6 +41,7 @@ class TestDrive {
 
   // Points the host layer at this drive with the given date; captures console lines.
   void Boot(int year, int month, int day);
+
   std::string console;
 
  private:
@@ -48,3 +49,7 @@ class TestDrive {
 };
 
 std::u16string Wide(const char* text);
+
+// The start options every later boot sees (boot.ini's switches as the kernel
+// keeps them), on any drive, until set again; null: none.
+void SetStartOptions(const char* options);

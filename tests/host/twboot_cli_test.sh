@@ -42,6 +42,8 @@ rm "$drive/windows/WISPDATA.DAT"
 "$twboot" --drive="$drive" --systemroot="$drive/windows" --date=2026-03-01 >"$work/out" 2>"$work/err"
 check "boot without settings exits 0" 0 $?
 check "boot without settings says so" "Open IniFile Error" "$(cat "$work/out")"
+"$twboot" --drive "$drive" --date 2026-03-01 --boot-options "FASTDETECT TWRESTORE" >"$work/out" 2>"$work/err"
+check "restore at boot without settings says why" "Restore at boot: no settings, nothing restored" "$(tail -1 "$work/out")"
 
 echo "$failures failed"
 [ "$failures" -eq 0 ]
