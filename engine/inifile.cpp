@@ -21,7 +21,7 @@ bool ReadIniFile(TwHandle hIniFile, const char* QueryWord, char* value, size_t v
 }
 
 bool WriteIniFile(TwHandle hIniFile, const char* QueryWord, const char* Value) {
-  return WriteProfileValue({hIniFile, ReadProfileSlot, WriteProfileSlot}, QueryWord, Value);
+  return WriteProfileValue({hIniFile, ReadProfileSlot, WriteProfileSlot, LayerFlushFile}, QueryWord, Value);
 }
 
 void ClearXingHao(char* buffer) {

@@ -115,7 +115,8 @@ bool WriteProfileValue(const ProfileSlots& file, const char* key, const char* va
     // A negative count must not send the pair before the header.
     index = (count < 0 ? 0 : count) + 1;
     FormatIndexNumSlot(slot, index);
-    if (!file.write(file.file, 0, slot)) return false;
+    return file.write(file.file, index, pair) && (!file.commit || file.commit(file.file)) &&
+           file.write(file.file, 0, slot);
   }
   return file.write(file.file, index, pair);
 }

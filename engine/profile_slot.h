@@ -46,6 +46,8 @@ struct ProfileSlots {
   SlotRead (*read)(void* file, int index, char* slot);
   // Writes the first 100 bytes of slot at slot index; true when all were written.
   bool (*write)(void* file, int index, const char* slot);
+  // Makes what was written durable; null where nothing needs that.
+  bool (*commit)(void* file) = nullptr;
 };
 
 // Finds key in slots 1 to the header's count (first match wins) and copies
@@ -53,8 +55,9 @@ struct ProfileSlots {
 // header does not scan, its count is outside 1 to 500, or no slot matches.
 bool ReadProfileValue(const ProfileSlots& file, const char* key, char* value, size_t valueSize);
 
-// Rewrites key's slot in place, or raises the count and appends the pair
-// (header first). False, with nothing written, when the header does not scan
+// Rewrites key's slot in place, or appends the pair and then raises the
+// count, the pair committed in between: a cut never leaves a count that
+// names a slot the file lost. False, with nothing written, when the header does not scan
 // or allows no more entries, the pair does not fit a slot, or the search could
 // not read a slot whole (the key might stand in it).
 bool WriteProfileValue(const ProfileSlots& file, const char* key, const char* value);
