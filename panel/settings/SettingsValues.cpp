@@ -60,3 +60,15 @@ void StampSettings(FILE* settings, int number) {
     WriteUserPath(settings);
     WriteIniStream(settings, "InsSign", std::to_string(number).c_str());
 }
+
+BootRestoreRecord ReadBootRestoreRecord() {
+    BootRestoreRecord record;
+    tw::UniqueFile settings = OpenSettingsFile(WindowsSettingsPath());
+    char day[kValueBufferSize] = {}, from[kValueBufferSize] = {};
+    if (settings && ReadIniStream(settings.Get(), "BootRestoreDay", day) &&
+        ReadIniStream(settings.Get(), "BootRestoreFrom", from)) {
+        record.day = day;
+        record.from = from;
+    }
+    return record;
+}

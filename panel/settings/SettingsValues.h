@@ -1,4 +1,4 @@
-// The values the control panel keeps in its settings files: the install state, the user's profile folder, the installation stamp and the day of the last missing-snapshot warning.
+// The values the control panel keeps in its settings files: the install state, the user's profile folder, the installation stamp, the day of the last missing-snapshot warning, and the boot-time restore's record.
 #pragma once
 
 #include <windows.h>
@@ -21,3 +21,11 @@ bool FirstSnapshotWarningOfDay(const std::string& day);
 
 // Writes syspath, userpath and InsSign = number into an open settings file; nothing without one.
 void StampSettings(FILE* settings, int number);
+
+// What the boot-time program recorded of the last boot that restored the registry from a snapshot:
+// BootRestoreDay, the day of that boot, and BootRestoreFrom, the snapshot's day, as it wrote them
+// ("%d-%d-%d"); both empty unless both keys are there.
+struct BootRestoreRecord {
+    std::string day, from;
+};
+BootRestoreRecord ReadBootRestoreRecord();

@@ -2,6 +2,7 @@
 #include "SnapshotDlg.h"
 
 #include "PanelUtil.h"
+#include "SettingsValues.h"
 #include "resource.h"
 
 #include <commctrl.h>
@@ -88,7 +89,10 @@ void CSnapshotDlg::ShowListing() {
             ListView_SetItemState(m_list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
         }
     }
-    ::SetDlgItemTextA(m_hWnd, IDC_SNAPSHOT_STATUS, SnapshotStatusText(m_listing.rows, m_todayMissingAtLogon).c_str());
+    BootRestoreRecord bootRestore = ReadBootRestoreRecord();
+    std::string status = SnapshotStatusText(m_listing.rows, m_todayMissingAtLogon,
+                                            BootRestoreText(bootRestore.day, bootRestore.from));
+    ::SetDlgItemTextA(m_hWnd, IDC_SNAPSHOT_STATUS, status.c_str());
     UpdateButtons();
 }
 

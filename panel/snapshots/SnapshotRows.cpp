@@ -45,6 +45,26 @@ std::string DateText(int year, int month, int day) {
     return text;
 }
 
+// A day as the index and the boot-time program write it, "%d-%d-%d" and nothing else, shown as the
+// list shows dates; false for anything else, and for a month or day out of range.
+bool ShowDay(const std::string& day, std::string* shown) {
+    int parts[3] = {};
+    size_t at = 0;
+    for (int part = 0; part < 3; ++part) {
+        int digits = 0;
+        for (; at < day.size() && day[at] >= '0' && day[at] <= '9' && digits <= 4; ++at, ++digits)
+            parts[part] = parts[part] * 10 + (day[at] - '0');
+        if (digits == 0 || digits > 4)
+            return false;
+        if (part < 2 && (at == day.size() || day[at++] != '-'))
+            return false;
+    }
+    if (at != day.size() || parts[0] < 1 || parts[1] < 1 || parts[1] > 12 || parts[2] < 1 || parts[2] > 31)
+        return false;
+    *shown = DateText(parts[0], parts[1], parts[2]);
+    return true;
+}
+
 }  // namespace
 
 SnapshotState StateOfReport(const SnapshotReport& report) {
@@ -122,9 +142,19 @@ bool SnapshotOfDayMissing(const SnapshotFiles& files, const std::string& day) {
     return files.count(LowerCase(SnapshotFileName(day.c_str()))) == 0;
 }
 
-std::string SnapshotStatusText(const std::vector<SnapshotRow>& rows, bool todayMissingAtLogon) {
+std::string BootRestoreText(const std::string& day, const std::string& from) {
+    std::string shownDay, shownFrom;
+    if (!ShowDay(day, &shownDay) || !ShowDay(from, &shownFrom))
+        return std::string();
+    return "上次开机还原：" + shownDay + "，来自 " + shownFrom + " 的快照";
+}
+
+std::string SnapshotStatusText(const std::vector<SnapshotRow>& rows, bool todayMissingAtLogon,
+                               const std::string& bootRestore) {
     std::string newest = NewestSnapshotDate(rows);
     std::string text = "最近快照：" + (newest.empty() ? std::string("无") : newest);
+    if (!bootRestore.empty())
+        text += "\n" + bootRestore;
     if (todayMissingAtLogon)
         text += std::string("\n") + kTodayMissingWarning;
     return text;

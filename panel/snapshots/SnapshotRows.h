@@ -53,9 +53,15 @@ std::string NewestSnapshotDate(const std::vector<SnapshotRow>& rows);
 // Whether the snapshot folder lacks the file of a day ("%d-%d-%d", as the index dates it).
 bool SnapshotOfDayMissing(const SnapshotFiles& files, const std::string& day);
 
-// The status line: "最近快照：<date>" (or "无"), and the warning of a log-on start that found
-// today's snapshot missing.
-std::string SnapshotStatusText(const std::vector<SnapshotRow>& rows, bool todayMissingAtLogon);
+// The line of the last boot that restored the registry, from the days the boot-time program
+// recorded ("%d-%d-%d"): "上次开机还原：<day>，来自 <from> 的快照", the days as the list shows
+// them; empty unless both are dates.
+std::string BootRestoreText(const std::string& day, const std::string& from);
+
+// The status line: "最近快照：<date>" (or "无"), the boot restore's line when there is one, and
+// the warning of a log-on start that found today's snapshot missing.
+std::string SnapshotStatusText(const std::vector<SnapshotRow>& rows, bool todayMissingAtLogon,
+                               const std::string& bootRestore = std::string());
 extern const char kTodayMissingWarning[];
 
 // The notification-area tip: the program's title, and the newest snapshot's date when there is one.

@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "BootMenu.h"
+#include "ProfileStream.h"
 #include "Removal.h"
 #include "UninstallFiles.h"
 #include "hive_builder.h"
@@ -716,6 +717,10 @@ Box RequestFor(const ChildProcess& app, HWND dialog, const std::string& date, in
 }
 
 std::string Setting(const char* key) { return ReadSettings(WindowsSettings())[key]; }
+void SetSetting(const char* key, const std::string& value) {
+    tw::UniqueFile settings(std::fopen(WindowsSettings().c_str(), "rb+"));
+    CHECK(WriteIniStream(settings.Get(), key, value.c_str()), "%s=%s written", key, value.c_str());
+}
 
 // Presses the button for date; while the restart question waits, file holds day's hive and key
 // and SignRun ask for it.
@@ -782,6 +787,7 @@ SCENARIO(snapshots) {
     ChildProcess app;
     HWND panel = StartPanel(app, kInstalledApp);
     CheckBootButtons(panel, true);
+    Pump(300);  // drawn
     SaveShot(CaptureWindow(panel), "snapshots_main.png");
     HWND dialog = OpenSnapshots(app, panel);
     {
@@ -892,9 +898,17 @@ SCENARIO(snapshots) {
     }
     {
         Context context("撤销上次还原");
+        // The saved hives with nothing requested are also what a restore at boot leaves, with its record.
+        SetSetting("BootRestoreDay", DayBefore(0).indexDate);
+        SetSetting("BootRestoreFrom", days[1].indexDate);
         ChildProcess again;
         panel = StartPanel(again, kInstalledApp);
         dialog = OpenSnapshots(again, panel);
+        const std::string line = "\n上次开机还原：" + DayBefore(0).date + "，来自 " + days[1].date + " 的快照";
+        CHECK(DialogText(dialog, IDC_SNAPSHOT_STATUS).find(line) != std::string::npos &&
+                  ButtonEnabled(dialog, IDC_UNDO_RESTORE),
+              "the restore at boot shown, its undo usable: \"%s\"", DialogText(dialog, IDC_SNAPSHOT_STATUS).c_str());
+        SaveShot(CaptureWindow(dialog), "snapshots_boot_restore.png");
         Click(dialog, IDC_UNDO_RESTORE);
         Box box = AnswerBox(again, IDCANCEL);
         CHECK(box.text == kRestartQuestion && Setting("IsRepair") == "000" && Setting("SignRun") == "000",

@@ -50,4 +50,22 @@ TEST(SnapshotRows, NewestFirstWithKindsAndStates) {
     EXPECT_TRUE(SnapshotOfDayMissing(files, "2026-3-5"));
 }
 
+// The boot-time restore's line: both days must be whole dates, shown as the list shows dates.
+TEST(SnapshotRows, BootRestoreLine) {
+    const struct {
+        const char *day, *from, *expected;
+    } cases[] = {
+        {"2027-2-12", "2027-2-11", "上次开机还原：2027-02-12，来自 2027-02-11 的快照"},
+        {"2027-12-31", "2026-01-05", "上次开机还原：2027-12-31，来自 2026-01-05 的快照"},
+        {"", "2027-2-11", ""},          {"2027-2-12", "", ""},         {"000", "000", ""},
+        {"2027-2-12x", "2027-2-11", ""}, {"2027-2", "2027-2-11", ""},   {"2027-13-1", "2027-2-11", ""},
+        {"2027-2-0", "2027-2-11", ""},  {" 2027-2-12", "2027-2-11", ""}, {"2027--2-12", "2027-2-11", ""},
+        {"2027-2-12", "99999-1-1", ""},
+    };
+    for (const auto& row : cases)
+        EXPECT_EQ(row.expected, BootRestoreText(row.day, row.from)) << row.day << " / " << row.from;
+    EXPECT_EQ("最近快照：无\n上次开机还原：2027-02-12，来自 2027-02-11 的快照\n" + std::string(kTodayMissingWarning),
+              SnapshotStatusText({}, true, BootRestoreText("2027-2-12", "2027-2-11")));
+}
+
 }  // namespace
