@@ -927,6 +927,34 @@ SCENARIO(snapshots) {
         StartAfterRestore(false);
     }
     {
+        // Chosen from the boot menu's restore entry: the kernel keeps the switch among the start
+        // options, and the boot-time program puts back the newest sound snapshot from before today.
+        Context context("a restore at boot");
+        const char* const control = "System\\CurrentControlSet\\Control";
+        std::string oldOptions;
+        const bool hadOptions = ReadValue(HKEY_LOCAL_MACHINE, control, "SystemStartOptions", &oldOptions);
+        WriteBytes(software, "a damaged software hive");
+        WriteBytes(userHive, days[0].user);
+        SetValue(HKEY_LOCAL_MACHINE, control, "SystemStartOptions", REG_MULTI_SZ, std::string("TWRESTORE") + '\0' + '\0');
+        Boot();
+        CHECK(ReadBytes(software) == "a damaged software hive" && Setting("SysRepair") == "000",
+              "start options that are no string: nothing restored");
+        SetValue(HKEY_LOCAL_MACHINE, control, "SystemStartOptions", REG_SZ, std::string("NOEXECUTE=OPTIN FASTDETECT TWRESTORE") + '\0');
+        Boot();
+        CHECK(ReadBytes(software) == days[3].software && ReadBytes(software + ".twb") == "a damaged software hive",
+              "software is day 4's section, the damaged hive kept as software.twb");
+        CHECK(ReadBytes(userHive) == days[3].user && ReadBytes(ProfileFolder() + "\\BKDATA3.DAT") == days[0].user,
+              "NTUSER.DAT is day 4's section, the replaced hive kept as BKDATA3.DAT");
+        CHECK(Setting("SignRun") == "111" && Setting("BootRestoreFrom") == days[3].indexDate &&
+                  Setting("BootRestoreDay") == DayBefore(0).indexDate,
+              "SignRun 111, the restore recorded (from %s)", Setting("BootRestoreFrom").c_str());
+        if (hadOptions)
+            SetValue(HKEY_LOCAL_MACHINE, control, "SystemStartOptions", REG_SZ, oldOptions);
+        else
+            DeleteValue(HKEY_LOCAL_MACHINE, control, "SystemStartOptions");
+        StartAfterRestore(true);
+    }
+    {
         Context context("a log-on start without today's snapshot");
         const std::string today = SnapshotPath(DayBefore(0).file);
         MoveFileA(today.c_str(), (today + ".away").c_str());
