@@ -1,5 +1,5 @@
-// Boot menu entries written through the platform's profile writer and the restore entry as text, each
-// edit guarded by one copy of boot.ini.
+// Boot menu entries written through the platform's profile writer and the restore entry as text, on
+// a new boot.ini renamed over the old one, each edit guarded by one copy of boot.ini.
 #include "BootMenu.h"
 
 #include "BootIniText.h"
@@ -17,6 +17,8 @@ const char kBootIniCopyPath[] = "c:\\boot.ini.tarwen";
 namespace {
 
 const char kBootIni[] = "c:\\boot.ini";
+// The new boot.ini is made here and renamed over it.
+const char kBootIniNewPath[] = "c:\\boot.ini.new";
 const char kLoaderKey[] = "c:\\wrldr";
 const char kCdKey[] = "c:\\sysh\\kest\\BOOTSECT.cdr";
 // A value no entry can hold: what a missing key reads as.
@@ -57,11 +59,11 @@ bool ReadsBack(const BootIniEntry& entry) {
     return std::strcmp(value, entry.value ? entry.value : kMissing) == 0;
 }
 
-// The whole of boot.ini, empty when there is none; false when it cannot be read.
-bool ReadBootIni(std::string* text) {
+// The whole of a file, empty when there is none; false when it cannot be read.
+bool ReadWholeFile(const char* path, std::string* text) {
     text->clear();
     tw::UniqueFileHandle file(
-        ::CreateFileA(kBootIni, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return ::GetLastError() == ERROR_FILE_NOT_FOUND;
     DWORD high = 0;
@@ -73,39 +75,62 @@ bool ReadBootIni(std::string* text) {
     return size == 0 || (::ReadFile(file.Get(), &(*text)[0], size, &read, nullptr) && read == size);
 }
 
-// Replaces the bytes of boot.ini and has them reach the disk.
-bool WriteBootIni(const std::string& text) {
+// Replaces the bytes of a file and has them reach the disk.
+bool WriteWholeFile(const char* path, const std::string& text) {
     tw::UniqueFileHandle file(
-        ::CreateFileA(kBootIni, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
     return file && ::WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
            written == text.size() && ::SetEndOfFile(file.Get()) && ::FlushFileBuffers(file.Get());
 }
 
-// Writes the keys through the profile writer, then edits the text that results
-// with editText, and reads everything back; when something does not read back,
-// the copy taken before goes back in place. True, with the text of boot.ini in
-// *result, when all of it read back.
+// Makes the new boot.ini beside the old one: a copy of it (or nothing), the keys written
+// through the profile writer, the text that results edited with editText and put on the
+// disk. True, with that text in *text, when all of it was done.
+template <std::size_t N>
+bool MakeNewBootIni(bool hadFile, const BootIniEntry (&entries)[N], std::string (*editText)(const std::string&),
+                    std::string* text) {
+    ::SetFileAttributesA(kBootIniNewPath, FILE_ATTRIBUTE_NORMAL);
+    if (!::DeleteFileA(kBootIniNewPath) && ::GetLastError() != ERROR_FILE_NOT_FOUND)
+        return false;
+    if (hadFile && !::CopyFileA(kBootIni, kBootIniNewPath, TRUE))
+        return false;
+    ::SetFileAttributesA(kBootIniNewPath, FILE_ATTRIBUTE_NORMAL);  // the copy took boot.ini's
+    for (const BootIniEntry& entry : entries)
+        ::WritePrivateProfileStringA(entry.section, entry.key, entry.value, kBootIniNewPath);
+    ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, kBootIniNewPath);  // flush any cached copy
+    std::string written;
+    if (!ReadWholeFile(kBootIniNewPath, &written) || !Exists(kBootIniNewPath))
+        return false;
+    *text = editText(written);
+    return WriteWholeFile(kBootIniNewPath, *text);
+}
+
+// Makes the new boot.ini beside the old one and renames it over boot.ini, so that a power
+// cut leaves the whole old file or the whole new one (the profile writer alone rewrites a
+// file in place), then reads everything back; when something does not read back, the copy
+// taken before goes back in place. True, with the text of boot.ini in *result, when all of
+// it read back.
 template <std::size_t N>
 bool EditBootIni(const BootIniEntry (&entries)[N], std::string (*editText)(const std::string&), std::string* result) {
     bool hadFile = Exists(kBootIni);
     if (!CopyBootIniAside())
         return false;
-    ::SetFileAttributesA(kBootIni, FILE_ATTRIBUTE_NORMAL);
-    for (const BootIniEntry& entry : entries)
-        ::WritePrivateProfileStringA(entry.section, entry.key, entry.value, kBootIni);
-    ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, kBootIni);  // flush any cached copy
+    std::string edited;
+    bool replaced = MakeNewBootIni(hadFile, entries, editText, &edited);
+    if (replaced && hadFile)
+        replaced = ::SetFileAttributesA(kBootIni, FILE_ATTRIBUTE_NORMAL) != FALSE;  // a read-only file is not replaced
+    replaced = replaced && ::MoveFileExA(kBootIniNewPath, kBootIni, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!replaced)
+        ::DeleteFileA(kBootIniNewPath);
     std::string written;
-    bool readBack = ReadBootIni(&written);
-    if (readBack) {
-        const std::string edited = editText(written);
-        if (edited != written)
-            readBack = WriteBootIni(edited) && ReadBootIni(&written) && written == edited;
-    }
+    bool readBack = replaced && ReadWholeFile(kBootIni, &written) && written == edited;
     for (const BootIniEntry& entry : entries)
         readBack = readBack && ReadsBack(entry);
-    if (!readBack && hadFile)
+    if (!readBack && hadFile) {
+        ::SetFileAttributesA(kBootIni, FILE_ATTRIBUTE_NORMAL);
         ::CopyFileA(kBootIniCopyPath, kBootIni, FALSE);
+    }
     *result = written;
     // Hidden and read-only, as the loader's own file is kept; the system attribute stays off.
     return ::SetFileAttributesA(kBootIni, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY) != FALSE && readBack;

@@ -192,7 +192,8 @@ void CheckFirstInstallation() {
     DWORD attributes = GetFileAttributesA(kBootIni);
     CHECK((attributes & (kHiddenReadOnly | FILE_ATTRIBUTE_SYSTEM)) == kHiddenReadOnly,
           "boot.ini hidden and read-only (attributes %lx)", attributes);
-    CHECK(ReadBytes(kBootIniCopyPath) == kOriginalBootIni, "boot.ini kept as it was beside it");
+    CHECK(ReadBytes(kBootIniCopyPath) == kOriginalBootIni && !Exists("c:\\boot.ini.new"),
+          "boot.ini kept as it was beside it; the new one renamed into place");
     CHECK(ReadBytes("c:\\WRLDR") == ReadBytes(kest + "\\WRLDR") && !ReadBytes("c:\\WRLDR").empty(), "c:\\WRLDR is the loader");
     CHECK(ReadBytes(windows + "\\system32\\twrepair.exe") == ReadBytes(kest + "\\twrepair.exe"), "system32\\twrepair.exe deployed");
     auto system = ReadSettings(WindowsSettings());
