@@ -2,6 +2,7 @@
 #include "InstallBoot.h"
 
 #include "BootMenu.h"
+#include "CommitStream.h"
 #include "DriverTool.h"
 #include "PanelUtil.h"
 #include "ProfileStream.h"
@@ -56,7 +57,8 @@ bool PrepareInstalledSettings(const std::string& windows, HWND owner) {
 // edited last: whichever step fails, boot.ini is as it was, and no menu entry
 // names a loader that is not there. *entries tells which entries boot.ini got.
 bool RunInstallSteps(HWND owner, std::string* failure, BootMenuEntries* entries) {
-    if (!::CopyFileA(kPackageLoaderPath, kBootLoaderPath, FALSE)) {
+    // The loader and the boot-time program are on the disk before anything names them.
+    if (!::CopyFileA(kPackageLoaderPath, kBootLoaderPath, FALSE) || !CommitFile(kBootLoaderPath)) {
         *failure = std::string("不能复制 ") + kBootLoaderPath;
         return false;
     }
@@ -85,7 +87,7 @@ bool RunInstallSteps(HWND owner, std::string* failure, BootMenuEntries* entries)
         return false;
     }
     const std::string bootProgram = windows + "\\system32\\twrepair.exe";
-    if (!::CopyFileA(kPackageBootProgram, bootProgram.c_str(), FALSE)) {
+    if (!::CopyFileA(kPackageBootProgram, bootProgram.c_str(), FALSE) || !CommitFile(bootProgram.c_str())) {
         *failure = "不能复制 " + bootProgram;
         return false;
     }
