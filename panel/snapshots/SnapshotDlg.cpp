@@ -74,6 +74,8 @@ void CSnapshotDlg::ShowListing() {
     std::string selectedName = selected >= 0 ? m_listing.rows[selected].fileName : std::string();
     m_listing = ReadSnapshotListing(*m_verdicts);
     m_saved = FindSavedHives();
+    // The rows are made with the list's drawing off: one paint for all of them.
+    ::SendMessageA(m_list, WM_SETREDRAW, FALSE, 0);
     ::SendMessageA(m_list, LVM_DELETEALLITEMS, 0, 0);
     for (int row = 0; row < static_cast<int>(m_listing.rows.size()); ++row) {
         const SnapshotRow& snapshot = m_listing.rows[row];
@@ -89,6 +91,8 @@ void CSnapshotDlg::ShowListing() {
             ListView_SetItemState(m_list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
         }
     }
+    ::SendMessageA(m_list, WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(m_list, nullptr, TRUE);
     BootRestoreRecord bootRestore = ReadBootRestoreRecord();
     std::string status = SnapshotStatusText(m_listing.rows, m_todayMissingAtLogon,
                                             BootRestoreText(bootRestore.day, bootRestore.from));
@@ -136,7 +140,9 @@ LRESULT CSnapshotDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         break;
     case WM_NOTIFY: {
         const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
-        if (header->idFrom == IDC_SNAPSHOT_LIST && header->code == LVN_ITEMCHANGED)
+        // Only a change of the selection changes the buttons, not the text a row shows.
+        if (header->idFrom == IDC_SNAPSHOT_LIST && header->code == LVN_ITEMCHANGED &&
+            (reinterpret_cast<const NMLISTVIEW*>(lParam)->uChanged & LVIF_STATE))
             UpdateButtons();
         break;
     }
