@@ -533,6 +533,14 @@ std::vector<HostCrash> CrashStates(const HostBootRecord& record, long operations
   return crashes;
 }
 
+// Lays out the scenario's start state; its start options hold from then on.
+void Prepare(const Scenario& scenario, TestDrive& start) {
+  g_startOptions = nullptr;
+  scenario.prepare(start);
+  g_startOptions = scenario.startOptions;
+  g_startOptionsDay = scenario.day;
+}
+
 HostBootRecord RecordBoot(const TestDrive& start, int day) {
   TestDrive drive;
   drive.CopyFrom(start);
@@ -546,10 +554,7 @@ TEST(FaultTest, EveryCrashStateOfEveryBootRecovers) {
   long states = 0, flushes = 0;
   for (const Scenario& scenario : kScenarios) {
     TestDrive start;
-    g_startOptions = nullptr;
-    scenario.prepare(start);
-    g_startOptions = scenario.startOptions;
-    g_startOptionsDay = scenario.day;
+    Prepare(scenario, start);
     const Invariants invariants(start, scenario);
     HostBootRecord record = RecordBoot(start, scenario.day);
     if (std::string(scenario.name) == "snapshot that rotates the index") flushes = record.Flushes();
@@ -587,10 +592,7 @@ TEST(FaultTest, TwoFaultsAcrossTwoBoots) {
   long runs = 0;
   for (const Scenario& scenario : kScenarios) {
     TestDrive start;
-    g_startOptions = nullptr;
-    scenario.prepare(start);
-    g_startOptions = scenario.startOptions;
-    g_startOptionsDay = scenario.day;
+    Prepare(scenario, start);
     const Invariants invariants(start, scenario);
     HostBootRecord record = RecordBoot(start, scenario.day);
     std::mt19937 random(23);
