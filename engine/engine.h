@@ -1,5 +1,7 @@
 // The boot-time engine's modules and their functions: inifile (profile files),
-// backupinfo (the snapshot index), native (file primitives and the two passes).
+// backupinfo (the snapshot index), native (file primitives and the passes),
+// boot_restore (a restore chosen from the boot menu), hive_request (putting a
+// hive in place).
 #pragma once
 
 #include "index_line.h"
